@@ -1,0 +1,15 @@
+// The hit-count label text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+inline constexpr std::u16string_view kCounterWord = u"問";
+
+// The count as "#,##0" with the given thousands separator, followed by 問 ("0問" for 0).
+std::u16string FormatHitCount(std::int32_t count, std::u16string_view separator = u",");
+
+}  // namespace vek

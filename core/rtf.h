@@ -1,0 +1,25 @@
+// The result box's rich text: the plain-text-to-RTF writer and the keyword highlighting.
+// RTF is kept as bytes (std::string): it is pure ASCII, with CP932 bytes as \'xx escapes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "search_core.h"
+
+namespace vek {
+
+// The result lines joined with CR LF; the trailing empty element makes it end with CR LF.
+std::u16string ResultText(const ResultList& results);
+
+// An RTF document that shows exactly `text` (CR LF separates paragraphs), in the result
+// box's font: the header, "\viewkind4" once at the start of the body, double-byte characters
+// as \'xx\'xx escapes.
+std::string WriteRtf(std::u16string_view text);
+
+// Inserts the colour table before "\viewkind" and colours every occurrence of every non-empty
+// keyword in the document text red ("\cf1 " ... "\cf0 "). Works on any RTF that has
+// "\viewkind" once after its header and writes double-byte characters as \'xx\'xx escapes.
+std::string HighlightKeywords(std::string_view rtf, const KeywordList& keywords);
+
+}  // namespace vek

@@ -1,0 +1,56 @@
+// VekSearch's search core: one search from keyword text, folder and subfolder flag to the
+// numbered result lines. Portable; the front ends (window, vekgrep) only show what it decides.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "file_system.h"
+
+namespace vek {
+
+// The keyword text split at every half-width space (U+0020), empty pieces kept.
+using KeywordList = std::vector<std::u16string>;
+KeywordList SplitKeywords(std::u16string_view keywordText);
+
+// Result lines "name(n)：line" in order, followed by one empty element, so that the highest
+// index is the hit count. An empty result is the single empty element.
+using ResultList = std::vector<std::u16string>;
+inline std::int32_t HitCount(const ResultList& results) {
+  return results.empty() ? 0 : static_cast<std::int32_t>(results.size() - 1);
+}
+
+// The state a search shares with the window for the whole run.
+struct SearchState {
+  std::u16string gSearchPath;
+  std::vector<std::filesystem::path> gFileList{1};  // index 0 is never used
+  std::int32_t gFileCount = 0;
+  bool gCancel = false;  // set by the window while the walk pumps events
+};
+
+// A folder that could not be listed or a file that could not be read. The search skips it
+// and goes on; the front ends report it after the results.
+struct SearchProblem {
+  std::filesystem::path path;
+  std::error_code error;
+};
+
+// Handles pending window events; runs before the walk enters each subfolder.
+using EventPump = std::function<void()>;
+
+struct SearchOutcome {
+  ResultList results{1};
+  std::vector<SearchProblem> problems;
+};
+
+// One search. The input is expected to have passed the input rules already.
+SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
+                        std::u16string_view folderText, bool subFolders, FileSystem& fileSystem,
+                        const EventPump& pump = {});
+
+}  // namespace vek
