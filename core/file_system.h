@@ -2,9 +2,12 @@
 // it faults and the front ends share one implementation.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -24,6 +27,24 @@ struct FolderListing {
 // the resolved path where the platform offers nothing better).
 using FolderIdentity = std::string;
 
+// A byte buffer reused across files. Unlike std::string it does not zero what it grows by:
+// every file is read straight over it.
+class ByteBuffer {
+ public:
+  // Makes room for `size` bytes and gives their start. The first `keep` bytes survive; the
+  // rest is unspecified.
+  char* Prepare(std::size_t size, std::size_t keep = 0);
+  // Keeps the first `size` bytes (at most the prepared size), for a short read.
+  void Truncate(std::size_t size) { size_ = size < size_ ? size : size_; }
+  void Assign(std::string_view bytes);
+  std::string_view View() const { return {data_.get(), size_}; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -34,9 +55,8 @@ class FileSystem {
   virtual std::error_code ListFolder(const std::filesystem::path& folder,
                                      FolderListing& listing) = 0;
 
-  // Replaces `content` with the whole file. `content` is reused across calls, so its
-  // capacity survives.
-  virtual std::error_code ReadFile(const std::filesystem::path& file, std::string& content) = 0;
+  // Replaces `content` with the whole file.
+  virtual std::error_code ReadFile(const std::filesystem::path& file, ByteBuffer& content) = 0;
 
   virtual std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) = 0;
 
@@ -51,7 +71,7 @@ bool ListingOrderLess(std::u16string_view a, std::u16string_view b);
 class StdFileSystem final : public FileSystem {
  public:
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override;
-  std::error_code ReadFile(const std::filesystem::path& file, std::string& content) override;
+  std::error_code ReadFile(const std::filesystem::path& file, ByteBuffer& content) override;
   std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override;
   bool IsFolder(const std::filesystem::path& path) override;
 };

@@ -1,0 +1,82 @@
+// Throughput of a whole search (walk, read, decode, match) over a generated CP932 tree.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "cp932.h"
+#include "search_core.h"
+#include "text_convert.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kCorpusBytes = 64 << 20;
+constexpr int kFiles = 2048;
+
+// Sentences from a small vocabulary with the mix of kana, kanji and ASCII of real data files;
+// "ファイル" and "システム" are common, "量子暗号通信" never occurs.
+std::u16string Sentence(std::mt19937& random) {
+  static const char16_t* const kWords[] = {
+      u"ファイル", u"システム", u"設定", u"の", u"を", u"は", u"データ", u"検索",
+      u"結果",     u"問題",     u"答え", u"、", u"。", u"管理", u"ネットワーク",
+      u"Windows",  u"2003",     u"CP932", u"表示する", u"確認", u"記憶装置", u"プログラム"};
+  std::u16string line = u"問";
+  const int words = 8 + static_cast<int>(random() % 24);
+  for (int i = 0; i < words; ++i) line += kWords[random() % std::size(kWords)];
+  return line;
+}
+
+const fs::path& Corpus() {
+  static const fs::path root = [] {
+    const fs::path dir = fs::temp_directory_path() / "vek-bench-corpus-v1";
+    if (fs::exists(dir / "done")) return dir;
+    fs::remove_all(dir);
+    std::mt19937 random(1);
+    for (int f = 0; f < kFiles; ++f) {
+      const fs::path folder = dir / std::to_string(f % 7) / std::to_string(f % 5);
+      fs::create_directories(folder);
+      std::string bytes;
+      while (bytes.size() < kCorpusBytes / kFiles) {
+        bytes += vek::EncodeCp932(Sentence(random));
+        bytes += "\r\n";
+      }
+      std::ofstream(folder / (std::to_string(f) + ".vek"), std::ios::binary) << bytes;
+    }
+    std::ofstream(dir / "done");
+    return dir;
+  }();
+  return root;
+}
+
+std::uintmax_t CorpusBytes() {
+  std::uintmax_t total = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(Corpus()))
+    if (entry.is_regular_file()) total += entry.file_size();
+  return total;
+}
+
+void SearchCorpus(benchmark::State& state, std::u16string keywords) {
+  const std::u16string folder = vek::PathText(Corpus());
+  const std::uintmax_t bytes = CorpusBytes();
+  vek::StdFileSystem fileSystem;
+  std::int32_t hits = 0;
+  for (auto _ : state) {
+    vek::SearchState shared;
+    const vek::SearchOutcome outcome = vek::RunSearch(shared, keywords, folder, true, fileSystem);
+    hits = vek::HitCount(outcome.results);
+    benchmark::DoNotOptimize(hits);
+  }
+  state.counters["hits"] = hits;
+  state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
+}
+
+BENCHMARK_CAPTURE(SearchCorpus, many_hits, u"ファイル システム")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SearchCorpus, no_hits, u"量子暗号通信")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SearchCorpus, three_keywords, u"ファイル システム 設定")
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace

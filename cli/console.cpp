@@ -1,0 +1,89 @@
+#include "console.h"
+
+#include "text_convert.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vek::cli {
+namespace {
+constexpr std::size_t kFlushSize = 1 << 16;
+}
+
+#ifdef _WIN32
+namespace {
+HANDLE ConsoleHandle(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+}  // namespace
+
+Output::Output(std::FILE* stream) : stream_(stream) {
+  console_ = terminal_ = ConsoleHandle(stream) != nullptr;
+  // Redirected output is UTF-8 with LF line ends, byte for byte.
+  if (!console_) _setmode(_fileno(stream), _O_BINARY);
+}
+
+bool Output::EnableColor() {
+  HANDLE handle = ConsoleHandle(stream_);
+  if (!handle) return true;
+  DWORD mode = 0;
+  GetConsoleMode(handle, &mode);
+  return SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+void Output::Flush() {
+  if (console_) {
+    if (!pendingWide_.empty()) {
+      DWORD written = 0;
+      WriteConsoleW(ConsoleHandle(stream_), pendingWide_.data(),
+                    static_cast<DWORD>(pendingWide_.size()), &written, nullptr);
+      pendingWide_.clear();
+    }
+    return;
+  }
+  if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), stream_);
+  pending_.clear();
+  std::fflush(stream_);
+}
+#else
+Output::Output(std::FILE* stream) : stream_(stream) { terminal_ = ::isatty(fileno(stream)) != 0; }
+
+bool Output::EnableColor() { return true; }
+
+void Output::Flush() {
+  if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), stream_);
+  pending_.clear();
+  std::fflush(stream_);
+}
+#endif
+
+Output::~Output() { Flush(); }
+
+void Output::Write(std::u16string_view text) {
+  if (console_) {
+    pendingWide_.append(text);
+    if (pendingWide_.size() >= kFlushSize) Flush();
+    return;
+  }
+  pending_ += Utf16ToUtf8(text);
+  if (pending_.size() >= kFlushSize) Flush();
+}
+
+void Output::WriteBytes(std::string_view bytes) {
+  if (console_) {
+    pendingWide_.append(bytes.begin(), bytes.end());
+    if (pendingWide_.size() >= kFlushSize) Flush();
+    return;
+  }
+  pending_.append(bytes);
+  if (pending_.size() >= kFlushSize) Flush();
+}
+
+}  // namespace vek::cli

@@ -1,0 +1,33 @@
+// vekgrep's standard output and error: UTF-8 with LF line ends, or UTF-16 to a Windows
+// console so that Japanese shows whatever the console's code page.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace vek::cli {
+
+class Output {
+ public:
+  explicit Output(std::FILE* stream);
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  void Write(std::u16string_view text);
+  void WriteBytes(std::string_view bytes);  // passed through as they are
+  void Flush();
+  bool IsTerminal() const { return terminal_; }
+  // Makes a terminal understand SGR colour sequences; false when it cannot.
+  bool EnableColor();
+
+ private:
+  std::FILE* stream_;
+  bool terminal_ = false;
+  bool console_ = false;  // a Windows console, written as UTF-16
+  std::string pending_;
+  std::u16string pendingWide_;
+};
+
+}  // namespace vek::cli

@@ -1,0 +1,29 @@
+// vekgrep's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vek::cli {
+
+enum class ColorMode { Never, Always, Auto };
+
+struct Options {
+  bool recursive = false;
+  bool count = false;
+  bool rtf = false;
+  bool help = false;
+  bool version = false;
+  ColorMode color = ColorMode::Auto;
+  std::u16string keywordText;
+  std::optional<std::u16string> folderText;  // absent: the current folder
+  std::string error;                         // set on bad usage
+};
+
+// Parses the arguments after the program name.
+Options ParseOptions(const std::vector<std::u16string>& args);
+
+extern const char kUsage[];
+
+}  // namespace vek::cli

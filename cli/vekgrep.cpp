@@ -1,0 +1,112 @@
+#include "vekgrep.h"
+
+#include <filesystem>
+
+#include "count_format.h"
+#include "input_rules.h"
+#include "keyword_ranges.h"
+#include "options.h"
+#include "rtf.h"
+#include "search_core.h"
+#include "text_convert.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace vek::cli {
+namespace {
+
+constexpr int kExitHits = 0;
+constexpr int kExitNoHits = 1;
+constexpr int kExitTrouble = 2;
+
+std::u16string ReasonText(const std::error_code& error) {
+#ifdef _WIN32
+  if (error.category() == std::system_category()) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+            FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+        nullptr);
+    std::u16string text(buffer, buffer + length);
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' '))
+      text.pop_back();
+    if (!text.empty()) return text;
+  }
+#endif
+  return Utf8ToUtf16(error.message());
+}
+
+// The result line with every keyword occurrence in SGR red.
+std::u16string Colored(std::u16string_view line, const KeywordList& keywords) {
+  std::u16string out;
+  std::size_t done = 0;
+  for (const auto& [begin, end] : KeywordRanges(line, keywords)) {
+    out.append(line.substr(done, begin - done));
+    out.append(u"\x1b[31m").append(line.substr(begin, end - begin)).append(u"\x1b[0m");
+    done = end;
+  }
+  out.append(line.substr(done));
+  return out;
+}
+
+}  // namespace
+
+int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err) {
+  const Options options = ParseOptions(args);
+  if (!options.error.empty()) {
+    err.WriteBytes("vekgrep: " + options.error + "\nTry 'vekgrep --help'.\n");
+    return kExitTrouble;
+  }
+  if (options.help) {
+    out.WriteBytes(kUsage);
+    return kExitHits;
+  }
+  if (options.version) {
+    out.WriteBytes("vekgrep " VEK_VERSION "\n");
+    return kExitHits;
+  }
+
+  StdFileSystem fileSystem;
+  const std::u16string folderText =
+      options.folderText ? *options.folderText : PathText(std::filesystem::current_path());
+  if (const InputVerdict verdict = CheckInput(options.keywordText, folderText, fileSystem);
+      !verdict.accepted) {
+    err.Write(u"vekgrep: ");
+    err.Write(verdict.message);
+    err.Write(u"\n");
+    return kExitTrouble;
+  }
+
+  SearchState state;
+  const SearchOutcome outcome =
+      RunSearch(state, options.keywordText, folderText, options.recursive, fileSystem);
+  const std::int32_t hits = HitCount(outcome.results);
+  const KeywordList keywords = SplitKeywords(options.keywordText);
+
+  if (options.count) {
+    out.Write(FormatHitCount(hits));
+    out.Write(u"\n");
+  } else if (options.rtf) {
+    if (hits > 0) out.WriteBytes(HighlightKeywords(WriteRtf(ResultText(outcome.results)), keywords));
+  } else {
+    const bool color = options.color == ColorMode::Always ||
+                       (options.color == ColorMode::Auto && out.IsTerminal() && out.EnableColor());
+    for (std::int32_t i = 0; i < hits; ++i) {
+      out.Write(color ? Colored(outcome.results[i], keywords) : outcome.results[i]);
+      out.Write(u"\n");
+    }
+  }
+  out.Flush();
+
+  for (const SearchProblem& problem : outcome.problems) {
+    err.Write(u"vekgrep: " + PathText(problem.path) + u": " + ReasonText(problem.error) + u"\n");
+  }
+  if (!outcome.problems.empty()) return kExitTrouble;
+  return hits > 0 ? kExitHits : kExitNoHits;
+}
+
+}  // namespace vek::cli

@@ -1,0 +1,31 @@
+// The folder walk: which data files a search looks at, and in which order.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "file_system.h"
+#include "search_core.h"
+
+namespace vek {
+
+// A file is a data file when its lower-cased name ends in ".vek".
+bool IsDataFileName(std::u16string_view name);
+
+struct WalkContext {
+  FileSystem& fileSystem;
+  const EventPump& pump;
+  std::vector<SearchProblem>& problems;
+  std::vector<FolderIdentity> ancestors = {};  // folders on the current path, against loops
+};
+
+// Appends the data files of `folder`, then, when `recurse`, those of each subfolder's
+// subtree in turn, to state.gFileList (counting them in state.gFileCount). Before each
+// subfolder it pumps events and stops the whole walk once state.gCancel is set. A folder
+// that cannot be listed is recorded in the problems and skipped; a folder already on the
+// current path (reached again through a link) is not entered again.
+void CollectFiles(SearchState& state, const std::filesystem::path& folder, bool recurse,
+                  WalkContext& context);
+
+}  // namespace vek

@@ -1,0 +1,130 @@
+#include "text_convert.h"
+
+#include <cstdint>
+
+namespace vek {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+void AppendUtf16(char32_t cp, std::u16string& out) {
+  if (cp < 0x10000) {
+    out.push_back(static_cast<char16_t>(cp));
+  } else {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b0 = static_cast<std::uint8_t>(text[i]);
+    if (b0 < 0x80) {
+      out.push_back(b0);
+      ++i;
+      continue;
+    }
+    // Length, minimum value and first-continuation range reject overlong forms and surrogates.
+    int length = 0;
+    char32_t cp = 0;
+    std::uint8_t lo = 0x80, hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+      length = 2, cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+      length = 3, cp = b0 & 0x0F;
+      if (b0 == 0xE0) lo = 0xA0;
+      if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+      length = 4, cp = b0 & 0x07;
+      if (b0 == 0xF0) lo = 0x90;
+      if (b0 == 0xF4) hi = 0x8F;
+    }
+    int used = 1;
+    bool valid = length > 0;
+    for (; valid && used < length; ++used) {
+      if (i + used >= text.size()) {
+        valid = false;
+        break;
+      }
+      const auto b = static_cast<std::uint8_t>(text[i + used]);
+      if (b < (used == 1 ? lo : 0x80) || b > (used == 1 ? hi : 0xBF)) {
+        valid = false;
+        break;
+      }
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    if (valid) {
+      AppendUtf16(cp, out);
+      i += length;
+    } else {
+      // One U+FFFD per maximal invalid prefix, as the common decoders do.
+      out.push_back(kReplacement);
+      i += used;
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = kReplacement;
+    }
+    AppendUtf8(cp, out);
+  }
+  return out;
+}
+
+#ifdef _WIN32
+std::u16string PathText(const std::filesystem::path& path) {
+  const std::wstring& native = path.native();
+  return {native.begin(), native.end()};
+}
+
+std::filesystem::path PathFromText(std::u16string_view text) {
+  return std::filesystem::path(std::wstring(text.begin(), text.end()));
+}
+#else
+std::u16string PathText(const std::filesystem::path& path) { return Utf8ToUtf16(path.native()); }
+
+std::filesystem::path PathFromText(std::u16string_view text) {
+  return std::filesystem::path(Utf16ToUtf8(text));
+}
+#endif
+
+std::u16string FileNameText(const std::filesystem::path& path) {
+  return PathText(path.filename());
+}
+
+}  // namespace vek

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with warnings as errors and runs every test:
+# the Linux build, the same under AddressSanitizer + UndefinedBehaviorSanitizer, the fuzz
+# corpus replay, and the Windows build with its GUI tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "dependencies"
+tools/install-deps.sh
+
+for preset in linux linux-asan; do
+  step "build and test: $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
+
+if [[ -x tools/fuzz.sh ]]; then
+  step "fuzz corpus replay"
+  tools/fuzz.sh
+fi
+
+if [[ -x tools/test-windows.sh ]]; then
+  step "Windows build and GUI tests under Wine"
+  tools/test-windows.sh
+fi
+
+step "all tests passed"
