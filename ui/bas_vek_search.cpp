@@ -1,0 +1,53 @@
+#include "bas_vek_search.h"
+
+#include <commctrl.h>
+
+#include <filesystem>
+
+#include "event_pump.h"
+#include "frm_vek_search.h"
+#include "message_box.h"
+#include "messages.h"
+#include "wide_text.h"
+#include "win32_handles.h"
+
+namespace vek::ui {
+
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return std::filesystem::path(path).parent_path().wstring();
+}
+
+int Main(HINSTANCE instance, int showCommand) {
+  const UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  if (instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ShowMessage(nullptr, kKindExclamation, kStartupErrorTitle, kMsgMultipleStart);
+    return 0;
+  }
+
+  const ComApartment com;
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+
+  basVekSearch module;
+  module.shared.gSearchPath = ToU16(ProgramFolder());
+  // Geometry is kept in 96-DPI twips on every screen; the window scales it to the monitor.
+  module.gTwipsPerPixelX = kTwipsPerPixel;
+  module.gTwipsPerPixelY = kTwipsPerPixel;
+
+  frmVekSearch form(instance, module);
+  form.QuitOnDestroy(true);
+  form.Show(showCommand);
+  return RunMessageLoop(form.hwnd());
+}
+
+}  // namespace vek::ui

@@ -1,0 +1,470 @@
+#include "frm_vek_search.h"
+
+#include <cwchar>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "bas_vek_search.h"
+#include "control_design.h"
+#include "count_format.h"
+#include "event_pump.h"
+#include "folder_chooser.h"
+#include "input_method.h"
+#include "input_rules.h"
+#include "layout.h"
+#include "message_box.h"
+#include "messages.h"
+#include "res/resource_ids.h"
+#include "rtf.h"
+#include "system_error_text.h"
+#include "text_convert.h"
+#include "wide_text.h"
+
+namespace vek::ui {
+namespace {
+
+constexpr wchar_t kClassName[] = L"frmVekSearch";
+
+// Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: neither may act.
+enum ControlId : int {
+  kIdLblFilePath = 100,
+  kIdChkSubFolder,
+  kIdTxtFilePath,
+  kIdCmdDirectory,
+  kIdLblKeyWord,
+  kIdTxtKeyWord,
+  kIdCmdSearch,
+  kIdLblSearchResult,
+  kIdLblSearchCount,
+  kIdRtbSearchResult,
+  kIdStatusBar1,
+};
+
+UINT WindowDpi(HWND window) {
+  // Looked up at run time: older systems have no per-window DPI.
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  if (const FARPROC proc = ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")) {
+    const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(proc));
+    if (const UINT dpi = getDpiForWindow(window); dpi != 0) return dpi;
+  }
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+  ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+UniqueFont CreatePointFont(const wchar_t* face, int points, UINT dpi) {
+  LOGFONTW font = {};
+  font.lfHeight = -::MulDiv(points, static_cast<int>(dpi), 72);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = SHIFTJIS_CHARSET;
+  font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  std::wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+  return UniqueFont(::CreateFontIndirectW(&font));
+}
+
+std::u16string ThousandSeparator() {
+  wchar_t separator[8] = {};
+  if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) > 0) {
+    return ToU16(separator);
+  }
+  return u",";
+}
+
+int Height(const RECT& rect) {
+  return rect.bottom - rect.top;
+}
+int Width(const RECT& rect) {
+  return rect.right - rect.left;
+}
+
+}  // namespace
+
+// The hourglass and the re-entry guard for as long as one search runs.
+class frmVekSearch::SearchScope {
+ public:
+  explicit SearchScope(frmVekSearch& form) : form_(form) {
+    form_.searching_ = true;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  }
+  ~SearchScope() {
+    form_.searching_ = false;
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  }
+  SearchScope(const SearchScope&) = delete;
+  SearchScope& operator=(const SearchScope&) = delete;
+
+ private:
+  frmVekSearch& form_;
+};
+
+frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module)
+    : module_(module), instance_(instance) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_VEKSEARCH));
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kClassName;
+  ::RegisterClassExW(&windowClass);  // fails harmlessly when an earlier window registered it
+
+  ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"VekSearch",
+                    WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+  if (hwnd_ == nullptr) {
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
+                            "frmVekSearch");
+  }
+}
+
+frmVekSearch::~frmVekSearch() {
+  if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
+}
+
+void frmVekSearch::Show(int showCommand) {
+  ::ShowWindow(hwnd_, showCommand);
+  ::UpdateWindow(hwnd_);
+}
+
+LRESULT CALLBACK frmVekSearch::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* form =
+        static_cast<frmVekSearch*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->hwnd_ = window;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<frmVekSearch*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->hwnd_ = nullptr;
+    form->controls_ = {};
+    form->lastFocus_ = nullptr;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+  return form->OnMessage(message, wParam, lParam);
+}
+
+LRESULT CALLBACK frmVekSearch::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR id, DWORD_PTR self) {
+  if (message == WM_SETCURSOR && reinterpret_cast<frmVekSearch*>(self)->OnSetCursor()) {
+    return TRUE;
+  }
+  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(control, ControlProc, id);
+  return ::DefSubclassProc(control, message, wParam, lParam);
+}
+
+LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateControls();
+      ApplyDpi(WindowDpi(hwnd_));
+      Form_Load();
+      return 0;
+    case WM_SIZE:
+      ::SendMessageW(controls_.StatusBar1, WM_SIZE, 0, 0);  // docks it to the bottom edge
+      Form_Resize();
+      return 0;
+    case WM_DPICHANGED: {
+      ApplyDpi(HIWORD(wParam));
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, Width(suggested),
+                     Height(suggested), SWP_NOZORDER | SWP_NOACTIVATE);
+      Form_Resize();
+      return 0;
+    }
+    case WM_COMMAND:
+      if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_NOTIFY:
+      OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0);
+      return 0;
+    case WM_SETFOCUS:
+      ::SetFocus(lastFocus_ != nullptr ? lastFocus_ : controls_.chkSubFolder);
+      return 0;
+    case WM_SETCURSOR:
+      if (OnSetCursor()) return TRUE;
+      break;
+    case WM_CLOSE:
+      Form_QueryUnload();
+      return 0;
+    case WM_DESTROY:
+      if (quitOnDestroy_) ::PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void frmVekSearch::OnCommand(int id, int code) {
+  switch (id) {
+    case kIdCmdSearch:
+      if (code == BN_CLICKED) cmdSearch_Click();
+      break;
+    case kIdCmdDirectory:
+      if (code == BN_CLICKED) cmdDirectory_Click();
+      break;
+    case kIdTxtKeyWord:
+      if (code == EN_SETFOCUS) OpenHiraganaInput(controls_.txtKeyWord);
+      break;
+    case kIdTxtFilePath:
+      if (code == EN_SETFOCUS) CloseInput(controls_.txtFilePath);
+      break;
+    default:
+      break;
+  }
+}
+
+void frmVekSearch::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom != controls_.StatusBar1 || header.code != NM_CLICK) return;
+  // The panel is found from the click point: the item index the bar reports is not reliable
+  // on every version of the control.
+  const POINT point = reinterpret_cast<const NMMOUSE&>(header).pt;
+  const auto parts = static_cast<int>(::SendMessageW(controls_.StatusBar1, SB_GETPARTS, 0, 0));
+  for (int part = 0; part < parts; ++part) {
+    RECT rect;
+    ::SendMessageW(controls_.StatusBar1, SB_GETRECT, part, reinterpret_cast<LPARAM>(&rect));
+    if (::PtInRect(&rect, point)) {
+      StatusBar1_PanelClick(part + 1);
+      return;
+    }
+  }
+}
+
+void frmVekSearch::OnActivate(bool active) {
+  if (!active) {
+    const HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
+    return;
+  }
+  ::SetFocus(lastFocus_ != nullptr ? lastFocus_ : controls_.chkSubFolder);
+}
+
+bool frmVekSearch::OnSetCursor() {
+  if (!searching_) return false;
+  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  return true;
+}
+
+void frmVekSearch::CreateControls() {
+  const auto create = [this](const wchar_t* windowClass, const wchar_t* text, DWORD style,
+                             DWORD exStyle, int id) {
+    const HWND control = ::CreateWindowExW(
+        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    ::SetWindowSubclass(control, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    return control;
+  };
+  constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+  constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+  constexpr DWORD kTextBox = ES_AUTOHSCROLL | WS_TABSTOP;
+
+  // Created in tab order, which is also the order the dialog keys walk.
+  Controls& c = controls_;
+  c.lblFilePath = create(L"STATIC", L"Path：", kLabel, 0, kIdLblFilePath);
+  c.chkSubFolder =
+      create(L"BUTTON", L"サブフォルダを検索", BS_AUTOCHECKBOX | WS_TABSTOP, 0, kIdChkSubFolder);
+  c.txtFilePath = create(L"EDIT", L"", kTextBox, WS_EX_CLIENTEDGE, kIdTxtFilePath);
+  c.cmdDirectory = create(L"BUTTON", L"...", kButton, 0, kIdCmdDirectory);
+  c.lblKeyWord = create(L"STATIC", L"検索文字列：", kLabel, 0, kIdLblKeyWord);
+  c.txtKeyWord = create(L"EDIT", L"", kTextBox, WS_EX_CLIENTEDGE, kIdTxtKeyWord);
+  c.cmdSearch = create(L"BUTTON", L"検索", kButton, 0, kIdCmdSearch);
+  c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
+  c.lblSearchCount = create(L"STATIC", L"問", kLabel, 0, kIdLblSearchCount);
+  // Read-only: the result is for reading and copying, and a search replaces it anyway.
+  c.rtbSearchResult = create(richEdit_.ClassName(), L"",
+                             ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY |
+                                 WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+                             WS_EX_CLIENTEDGE, kIdRtbSearchResult);
+  c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
+
+  // Large results must not be cut at the control's default limit of 32K characters.
+  ::SendMessageW(c.rtbSearchResult, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  CHARFORMAT2W normal = NormalCharFormat();
+  ::SendMessageW(c.rtbSearchResult, EM_SETCHARFORMAT, SCF_DEFAULT,
+                 reinterpret_cast<LPARAM>(&normal));
+}
+
+int frmVekSearch::Pixels(double twips) const {
+  return TwipsToPixels(twips, static_cast<std::int32_t>(dpi_));
+}
+
+void frmVekSearch::ApplyDpi(UINT dpi) {
+  dpi_ = dpi;
+  UniqueFont font = CreatePointFont(L"ＭＳ ゴシック", 9, dpi);
+  UniqueFont directoryFont = CreatePointFont(L"ＭＳ 明朝", 6, dpi);
+  const Controls& c = controls_;
+  for (const HWND control :
+       {c.lblFilePath, c.chkSubFolder, c.txtFilePath, c.lblKeyWord, c.txtKeyWord, c.cmdSearch,
+        c.lblSearchResult, c.lblSearchCount, c.rtbSearchResult, c.StatusBar1}) {
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  }
+  ::SendMessageW(c.cmdDirectory, WM_SETFONT, reinterpret_cast<WPARAM>(directoryFont.get()), TRUE);
+  font_ = std::move(font);
+  directoryFont_ = std::move(directoryFont);
+
+  const auto place = [this](HWND control, const ControlDesign& design) {
+    ::MoveWindow(control, Pixels(design.left), Pixels(design.top), Pixels(design.width),
+                 Pixels(design.height), TRUE);
+  };
+  place(c.lblFilePath, kLblFilePath);
+  place(c.chkSubFolder, kChkSubFolder);
+  place(c.txtFilePath, kTxtFilePath);
+  place(c.cmdDirectory, kCmdDirectory);
+  place(c.lblKeyWord, kLblKeyWord);
+  place(c.txtKeyWord, kTxtKeyWord);
+  place(c.cmdSearch, kCmdSearch);
+  place(c.lblSearchResult, kLblSearchResult);
+  place(c.lblSearchCount, kLblSearchCount);
+  place(c.rtbSearchResult, kRtbSearchResult);
+
+  int edges[2] = {Pixels(kPanel1Width), Pixels(kPanel1Width + kPanel2Width)};
+  ::SendMessageW(c.StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
+  ::SendMessageW(c.StatusBar1, SB_SETTEXTW, 0 | SBT_POPOUT, reinterpret_cast<LPARAM>(L"Cancel"));
+  ::SendMessageW(c.StatusBar1, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L""));
+  ::SendMessageW(c.StatusBar1, WM_SIZE, 0, 0);
+}
+
+void frmVekSearch::Form_Load() {
+  const std::int32_t width = module_.gTwipsPerPixelX * kOpenWidthPixels;
+  const std::int32_t height = module_.gTwipsPerPixelY * kOpenHeightPixels;
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, Pixels(width), Pixels(height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowTextW(controls_.txtKeyWord, L"");
+  ::SetWindowTextW(controls_.txtFilePath, ToWide(module_.shared.gSearchPath).c_str());
+  SetPlainText(controls_.rtbSearchResult, L"");
+}
+
+void frmVekSearch::Form_Resize() {
+  RECT window;
+  RECT statusBar;
+  ::GetWindowRect(hwnd_, &window);
+  ::GetWindowRect(controls_.StatusBar1, &statusBar);
+  const auto dpi = static_cast<std::int32_t>(dpi_);
+
+  LayoutInput input;
+  input.windowWidth = PixelsToTwips(Width(window), dpi);
+  input.windowHeight = PixelsToTwips(Height(window), dpi);
+  input.minimised = ::IsIconic(hwnd_) != FALSE;
+  input.cmdSearchWidth = kCmdSearch.width;
+  input.cmdDirectoryWidth = kCmdDirectory.width;
+  input.lblSearchCountWidth = kLblSearchCount.width;
+  input.rtbSearchResultTop = kRtbSearchResult.top;
+  input.statusBarHeight = PixelsToTwips(Height(statusBar), dpi);
+  const std::optional<Layout> layout = ComputeLayout(input);
+  if (!layout) return;
+
+  const Controls& c = controls_;
+  const auto place = [this](HWND control, double left, double top, double width, int height) {
+    ::MoveWindow(control, Pixels(left), Pixels(top), Pixels(width), height, TRUE);
+  };
+  place(c.txtKeyWord, kTxtKeyWord.left, kTxtKeyWord.top, layout->txtKeyWordWidth,
+        Pixels(kTxtKeyWord.height));
+  place(c.txtFilePath, kTxtFilePath.left, kTxtFilePath.top, layout->txtFilePathWidth,
+        Pixels(kTxtFilePath.height));
+  place(c.cmdSearch, layout->cmdSearchLeft, kCmdSearch.top, kCmdSearch.width,
+        Pixels(kCmdSearch.height));
+  place(c.cmdDirectory, layout->cmdDirectoryLeft, kCmdDirectory.top, kCmdDirectory.width,
+        Pixels(kCmdDirectory.height));
+  RECT result;
+  ::GetWindowRect(c.rtbSearchResult, &result);
+  place(c.rtbSearchResult, kRtbSearchResult.left, kRtbSearchResult.top,
+        layout->rtbSearchResultWidth,
+        layout->rtbSearchResultHeight ? Pixels(*layout->rtbSearchResultHeight) : Height(result));
+  place(c.lblSearchCount, layout->lblSearchCountLeft, kLblSearchCount.top, kLblSearchCount.width,
+        Pixels(kLblSearchCount.height));
+}
+
+void frmVekSearch::Form_QueryUnload() {
+  if (searching_) {
+    // The walk still uses gFileList: it is told to stop, and the window closes once the
+    // search has returned.
+    module_.shared.gCancel = true;
+    closeAfterSearch_ = true;
+    return;
+  }
+  auto& fileList = module_.shared.gFileList;
+  fileList.resize(1);
+  std::vector<std::filesystem::path>().swap(fileList);
+  ::DestroyWindow(hwnd_);
+}
+
+void frmVekSearch::cmdSearch_Click() {
+  if (searching_) return;  // a click pumped by the running walk's event pump
+  if (!ValidateInput()) return;
+
+  SearchOutcome outcome;
+  {
+    const SearchScope scope(*this);
+    const std::u16string keywordText = ToU16(WindowText(controls_.txtKeyWord));
+    const std::u16string folderText = ToU16(WindowText(controls_.txtFilePath));
+    const bool subFolders =
+        ::SendMessageW(controls_.chkSubFolder, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    StdFileSystem fileSystem;
+    outcome = RunSearch(module_.shared, keywordText, folderText, subFolders, fileSystem,
+                        [this] { PumpPendingMessages(hwnd_); });
+    if (closeAfterSearch_) {
+      closeAfterSearch_ = false;
+      ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+      return;
+    }
+    ShowSearchResult(outcome.results, SplitKeywords(keywordText));
+  }
+  if (!outcome.problems.empty()) ReportProblems(outcome.problems);
+}
+
+void frmVekSearch::ShowSearchResult(const ResultList& results, const KeywordList& keywords) {
+  const std::int32_t count = HitCount(results);
+  if (count == 0) {
+    SetPlainText(controls_.rtbSearchResult, L"Nothing");
+    ::SetWindowTextW(controls_.lblSearchCount, L"");
+    return;
+  }
+  StreamInRtf(controls_.rtbSearchResult,
+              HighlightKeywords(WriteRtf(ResultText(results)), keywords));
+  ::SetFocus(controls_.rtbSearchResult);
+  ::SetWindowTextW(controls_.lblSearchCount,
+                   ToWide(FormatHitCount(count, ThousandSeparator())).c_str());
+}
+
+void frmVekSearch::ReportProblems(const std::vector<SearchProblem>& problems) {
+  std::vector<ProblemLine> lines;
+  lines.reserve(problems.size());
+  for (const SearchProblem& problem : problems) {
+    lines.push_back({PathText(problem.path), SystemErrorText(problem.error)});
+  }
+  ShowMessage(hwnd_, kKindExclamation, kSearchWarningTitle, ProblemReportText(lines));
+}
+
+bool frmVekSearch::ValidateInput() {
+  StdFileSystem fileSystem;
+  const InputVerdict verdict = CheckInput(ToU16(WindowText(controls_.txtKeyWord)),
+                                          ToU16(WindowText(controls_.txtFilePath)), fileSystem);
+  if (verdict.accepted) return true;
+  ShowMessage(hwnd_, kKindCritical, kInputErrorTitle, verdict.message);
+  ::SetFocus(verdict.focus == InputField::FilePath ? controls_.txtFilePath : controls_.txtKeyWord);
+  return false;
+}
+
+void frmVekSearch::cmdDirectory_Click() {
+  if (searching_) return;
+  const std::wstring start = WindowText(controls_.txtFilePath);
+  StdFileSystem fileSystem;
+  if (!FolderExists(ToU16(start), fileSystem)) return;
+  const std::wstring chosen = BrowseForFolder(hwnd_, ToWide(kBrowseTitle), start);
+  if (!chosen.empty()) ::SetWindowTextW(controls_.txtFilePath, chosen.c_str());
+}
+
+void frmVekSearch::StatusBar1_PanelClick(int panel) {
+  if (panel == 1) module_.shared.gCancel = true;
+}
+
+}  // namespace vek::ui
