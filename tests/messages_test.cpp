@@ -1,0 +1,51 @@
+#include "messages.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "count_format.h"
+
+namespace vek {
+namespace {
+
+TEST(MessageStyle, MapsEachKindToIconAndButtons) {
+  EXPECT_EQ(MessageStyle(kKindCritical), 16u);
+  EXPECT_EQ(MessageStyle(kKindQuestion), 52u);
+  EXPECT_EQ(MessageStyle(kKindExclamation), 48u);
+  EXPECT_EQ(MessageStyle(kKindInformation), 64u);
+  EXPECT_EQ(MessageStyle(0), 0u);
+  EXPECT_EQ(MessageStyle(5), 0u);
+  EXPECT_EQ(MessageStyle(255), 0u);
+}
+
+TEST(MessageText, AddsADetailOnItsOwnLine) {
+  EXPECT_EQ(MessageText(kMsgPathWrong), kMsgPathWrong);
+  EXPECT_EQ(MessageText(u"a", u"b"), u"a\r\nb");
+}
+
+TEST(ProblemReportText, ListsAtMostMaxPathsThenHowManyMore) {
+  std::vector<ProblemLine> problems;
+  EXPECT_EQ(ProblemReportText(problems), u"");
+  for (char16_t c = u'a'; c <= u'd'; ++c) problems.push_back({{u'/', c}, u"denied"});
+  const std::u16string heading = u"次のフォルダまたはファイルを読み込めませんでした。";
+  EXPECT_EQ(ProblemReportText(problems, 4),
+            heading + u"\r\n/a: denied\r\n/b: denied\r\n/c: denied\r\n/d: denied");
+  EXPECT_EQ(ProblemReportText(problems, 2), heading + u"\r\n/a: denied\r\n/b: denied\r\nほか 2 件");
+  EXPECT_EQ(ProblemReportText(problems, 0), heading + u"\r\nほか 4 件");
+}
+
+TEST(FormatHitCount, GroupsThousandsWithTheGivenSeparator) {
+  EXPECT_EQ(FormatHitCount(0), u"0問");
+  EXPECT_EQ(FormatHitCount(999), u"999問");
+  EXPECT_EQ(FormatHitCount(1000), u"1,000問");
+  EXPECT_EQ(FormatHitCount(123456), u"123,456問");
+  EXPECT_EQ(FormatHitCount(1234567, u"."), u"1.234.567問");
+  EXPECT_EQ(FormatHitCount(1234567, u""), u"1234567問");
+  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::max()), u"2,147,483,647問");
+  EXPECT_EQ(FormatHitCount(-1234), u"-1,234問");
+  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::min()), u"-2,147,483,648問");
+}
+
+}  // namespace
+}  // namespace vek
