@@ -169,7 +169,8 @@ Token Lex(std::string_view rtf, std::size_t pos) {
 
 // Walks an RTF document and reports, in source order, every piece of document text with
 // the source span it comes from, every group brace, and every other control word of the
-// document text. The sink has Text(begin, end, units), Open(), Close() and Word(token).
+// document text. The sink has Text(begin, end, units, closable), Open(), Close() and
+// Word(token); `closable` is false where nothing may be written right after the span.
 template <typename Sink>
 class Scanner {
  public:
@@ -230,8 +231,10 @@ class Scanner {
     Group& group = groups_.back();
     if (token.name == "u") {
       const char16_t unit = static_cast<char16_t>(token.param);
-      const std::size_t end = SkipFallback(token.end, group.skip);
-      sink_.Text(token.begin, end, std::u16string_view(&unit, 1));
+      std::int32_t left = group.skip;
+      const std::size_t end = SkipFallback(token.end, left);
+      // A fallback cut short by a brace would swallow whatever is written right after it.
+      sink_.Text(token.begin, end, std::u16string_view(&unit, 1), left == 0);
       return end;
     }
     if (token.name == "uc") {
@@ -271,10 +274,13 @@ class Scanner {
   }
 
   // The fallback of a \uN: up to `count` characters, a control word or escape counting as
-  // one; a brace ends it early.
-  std::size_t SkipFallback(std::size_t pos, std::int32_t count) const {
+  // one; a brace ends it early, leaving `count` above 0.
+  std::size_t SkipFallback(std::size_t pos, std::int32_t& count) const {
     while (count > 0 && pos < rtf_.size() && rtf_[pos] != '{' && rtf_[pos] != '}') {
       const Token token = Lex(rtf_, pos);
+      // A backslash that ends the source must stay outside the span: a switch written after
+      // the span would complete it.
+      if (token.kind == TokenKind::Ignored && rtf_[pos] == '\\') break;
       pos = token.end;
       if (token.kind != TokenKind::Ignored) --count;
     }
@@ -313,7 +319,9 @@ class Scanner {
 // First pass: the document text alone.
 struct TextCollector {
   std::u16string text;
-  void Text(std::size_t, std::size_t, std::u16string_view units) { text.append(units); }
+  void Text(std::size_t, std::size_t, std::u16string_view units, bool = true) {
+    text.append(units);
+  }
   void Open() {}
   void Close() {}
   void Word(const Token&) {}
@@ -329,7 +337,7 @@ class Colourer {
     out_.reserve(rtf.size() + kColourTable.size() + ranges.size() * 12);
   }
 
-  void Text(std::size_t begin, std::size_t end, std::u16string_view units) {
+  void Text(std::size_t begin, std::size_t end, std::u16string_view units, bool closable = true) {
     CopyTo(begin);
     Colour& colour = colours_.back();
     const bool red = Overlaps(unit_, unit_ + units.size());
@@ -341,7 +349,8 @@ class Colourer {
     }
     CopyTo(end);
     unit_ += units.size();
-    if (colour.red && !Overlaps(unit_, unit_ + 1)) Restore(colour);
+    // Otherwise the switch back waits for the next visible character.
+    if (closable && colour.red && !Overlaps(unit_, unit_ + 1)) Restore(colour);
   }
 
   void Open() { colours_.push_back(colours_.back()); }

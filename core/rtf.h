@@ -14,12 +14,17 @@ std::u16string ResultText(const ResultList& results);
 
 // An RTF document that shows exactly `text` (CR LF separates paragraphs), in the result
 // box's font: the header, "\viewkind4" once at the start of the body, double-byte characters
-// as \'xx\'xx escapes.
+// as \'xx\'xx escapes. Half-width katakana are \'xx, a tab is \tab, other control characters
+// (a lone CR or LF too) are \'xx, and characters outside CP932 are \uN? per code unit. The
+// document ends with "\par }": that last \par is its final paragraph mark, not a line.
 std::string WriteRtf(std::u16string_view text);
 
-// Inserts the colour table before "\viewkind" and colours every occurrence of every non-empty
-// keyword in the document text red ("\cf1 " ... "\cf0 "). Works on any RTF that has
-// "\viewkind" once after its header and writes double-byte characters as \'xx\'xx escapes.
+// Inserts the colour table before the control word \viewkind and colours every occurrence of
+// every non-empty keyword in the document text red ("\cf1 " ... "\cf0 "). Works on any RTF
+// that has \viewkind once after its header and writes double-byte characters as \'xx\'xx
+// escapes. The text is what a reader shows: escapes decoded, destinations ({\*...},
+// \fonttbl, \info, ...) left out, \par as CR LF, so a keyword never matches markup and never
+// spans a line end. Outside the red runs every character keeps the colour it had.
 std::string HighlightKeywords(std::string_view rtf, const KeywordList& keywords);
 
 }  // namespace vek

@@ -147,5 +147,13 @@ TEST(HighlightKeywords, KeepsRunsRedAcrossGroups) {
   EXPECT_EQ(ReadRtf(HighlightKeywords(rtf, {u"fgh"})).Marked(), u"abcde[fgh]");
 }
 
+TEST(HighlightKeywords, WritesNothingWhereAFallbackWouldSwallowIt) {
+  // A \uN whose fallback a brace or the end cuts short skips what comes next, so the switch
+  // back must wait for the next character.
+  EXPECT_EQ(ReadRtf(HighlightKeywords("{\\viewkind4 \\u12354{e}f}", {u"あ"})).Marked(), u"[あ]ef");
+  const std::string atEnd = HighlightKeywords("{\\viewkind4 \\u12354\\", {u"あ"});
+  EXPECT_TRUE(atEnd.ends_with("\\cf1 \\u12354\\")) << atEnd;
+}
+
 }  // namespace
 }  // namespace vek
