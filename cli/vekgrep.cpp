@@ -21,6 +21,9 @@ constexpr int kExitHits = 0;
 constexpr int kExitNoHits = 1;
 constexpr int kExitTrouble = 2;
 
+constexpr std::u16string_view kRed = u"\x1b[31m";
+constexpr std::u16string_view kPlain = u"\x1b[0m";
+
 std::u16string ReasonText(const std::error_code& error) {
 #ifdef _WIN32
   if (error.category() == std::system_category()) {
@@ -38,19 +41,6 @@ std::u16string ReasonText(const std::error_code& error) {
   }
 #endif
   return Utf8ToUtf16(error.message());
-}
-
-// The result line with every keyword occurrence in SGR red.
-std::u16string Colored(std::u16string_view line, const KeywordList& keywords) {
-  std::u16string out;
-  std::size_t done = 0;
-  for (const auto& [begin, end] : KeywordRanges(line, keywords)) {
-    out.append(line.substr(done, begin - done));
-    out.append(u"\x1b[31m").append(line.substr(begin, end - begin)).append(u"\x1b[0m");
-    done = end;
-  }
-  out.append(line.substr(done));
-  return out;
 }
 
 }  // namespace
@@ -96,7 +86,7 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
     const bool color = options.color == ColorMode::Always ||
                        (options.color == ColorMode::Auto && out.IsTerminal() && out.EnableColor());
     for (std::int32_t i = 0; i < hits; ++i) {
-      out.Write(color ? Colored(outcome.results[i], keywords) : outcome.results[i]);
+      out.Write(color ? MarkKeywords(outcome.results[i], keywords, kRed, kPlain) : outcome.results[i]);
       out.Write(u"\n");
     }
   }

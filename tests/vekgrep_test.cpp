@@ -12,7 +12,7 @@ namespace {
 
 using test::TempTree;
 
-struct Run {
+struct Finished {
   int status;
   std::string out;
   std::string err;
@@ -25,18 +25,25 @@ std::string Slurp(const std::filesystem::path& path) {
   return text.str();
 }
 
-std::string Quote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+// Appends `arg` as one single-quoted shell word.
+void AppendQuoted(std::string& command, const std::string& arg) {
+  command.append(" '");
+  for (char c : arg) c == '\'' ? command.append("'\\''") : command.append(1, c);
+  command.append("'");
 }
 
 // Runs vekgrep in `cwd` with the given arguments (UTF-8).
-Run Vekgrep(const std::filesystem::path& cwd, std::initializer_list<std::string> args) {
+Finished Vekgrep(const std::filesystem::path& cwd, std::initializer_list<std::string> args) {
   TempTree io;
-  std::string command = "cd " + Quote(cwd.string()) + " && " + Quote(VEKGREP_PATH);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  command += " >" + Quote((io / "out").string()) + " 2>" + Quote((io / "err").string());
+  std::string command = "cd";
+  AppendQuoted(command, cwd.string());
+  command.append(" &&");
+  AppendQuoted(command, VEKGREP_PATH);
+  for (const std::string& arg : args) AppendQuoted(command, arg);
+  command.append(" >");
+  AppendQuoted(command, (io / "out").string());
+  command.append(" 2>");
+  AppendQuoted(command, (io / "err").string());
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(io / "out"), Slurp(io / "err")};
 }
@@ -51,27 +58,27 @@ class VekgrepTest : public ::testing::Test {
 };
 
 TEST_F(VekgrepTest, PrintsResultLinesInUtf8AndExitsZero) {
-  const Run run = Vekgrep(tree_.root(), {"-r", "猫 犬"});
+  const Finished run = Vekgrep(tree_.root(), {"-r", "猫 犬"});
   EXPECT_EQ(run.out, "a.vek(1)：猫と犬\na.vek(2)：犬と猫\nb.VEK(1)：猫犬\n");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.status, 0);
 }
 
 TEST_F(VekgrepTest, FolderArgumentAndNoRecursion) {
-  const Run run = Vekgrep("/", {"猫", tree_.root().string()});
+  const Finished run = Vekgrep("/", {"猫", tree_.root().string()});
   EXPECT_EQ(run.out, "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n");
   EXPECT_EQ(run.status, 0);
 }
 
 TEST_F(VekgrepTest, NoHitsPrintNothingAndExitOne) {
-  const Run run = Vekgrep(tree_.root(), {"--recursive", "--", "鳥"});
+  const Finished run = Vekgrep(tree_.root(), {"--recursive", "--", "鳥"});
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.status, 1);
 }
 
 TEST_F(VekgrepTest, CountAsTheWindowShowsIt) {
   EXPECT_EQ(Vekgrep(tree_.root(), {"-rc", "猫"}).out, "3問\n");
-  const Run none = Vekgrep(tree_.root(), {"--count", "鳥"});
+  const Finished none = Vekgrep(tree_.root(), {"--count", "鳥"});
   EXPECT_EQ(none.out, "0問\n");
   EXPECT_EQ(none.status, 1);
   for (int i = 0; i < 1234; ++i) tree_.Write("many/" + std::to_string(i) + ".vek", u"猫");
@@ -83,7 +90,7 @@ TEST_F(VekgrepTest, BadUsageExitsTwo) {
                            std::initializer_list<std::string>{"--bogus", "猫"},
                            std::initializer_list<std::string>{"猫", ".", "extra"},
                            std::initializer_list<std::string>{"--color=sometimes", "猫"}}) {
-    const Run run = Vekgrep(tree_.root(), args);
+    const Finished run = Vekgrep(tree_.root(), args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("vekgrep: ", 0), 0u) << run.err;
@@ -97,10 +104,49 @@ TEST_F(VekgrepTest, KeywordsStartingWithADashNeedTheSeparator) {
 
 TEST_F(VekgrepTest, UnreadableFilesAreReportedAfterTheResults) {
   std::filesystem::create_symlink(tree_ / "missing", tree_ / "broken.vek");
-  const Run run = Vekgrep(tree_.root(), {"猫"});
+  const Finished run = Vekgrep(tree_.root(), {"猫"});
   EXPECT_EQ(run.out, "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n");
   EXPECT_EQ(run.err, "vekgrep: " + (tree_ / "broken.vek").string() + ": No such file or directory\n");
   EXPECT_EQ(run.status, 2);
+}
+
+TEST_F(VekgrepTest, RefusedInputPrintsTheWindowsMessageAndNothingElse) {
+  const struct {
+    std::initializer_list<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"", "."}, "検索文字列が未入力です。"},
+      {{"ab"}, "検索文字列は半角のみの場合、３文字以上で入力して下さい。"},
+      {{"abc ab"}, "検索文字列の各要素は半角のみの場合、３文字以上で入力して下さい。"},
+      {{"猫", ""}, "Pathが未入力です。"},
+      {{"猫", "no-such-folder"}, "Pathが誤っています。"},
+      {{"猫", "a.vek"}, "Pathが誤っています。"},
+  };
+  for (const auto& c : cases) {
+    const Finished run = Vekgrep(tree_.root(), c.args);
+    EXPECT_EQ(run.err, "vekgrep: " + c.message + "\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.status, 2);
+  }
+}
+
+TEST_F(VekgrepTest, ColorsTheSameRangesAsTheWindow) {
+  tree_.Write("c.vek", u"abcabcd xabcdx");
+  EXPECT_EQ(Vekgrep(tree_.root(), {"--color=always", "abc abcd"}).out,
+            "c.vek(1)：\x1b[31mabcabcd\x1b[0m x\x1b[31mabcd\x1b[0mx\n");
+  EXPECT_EQ(Vekgrep(tree_.root(), {"--color=auto", "abc"}).out, "c.vek(1)：abcabcd xabcdx\n");
+  EXPECT_EQ(Vekgrep(tree_.root(), {"--color", "abc"}).out, "c.vek(1)：abcabcd xabcdx\n");
+}
+
+TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentInAscii) {
+  const Finished run = Vekgrep(tree_.root(), {"--rtf", "-r", "猫"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("{\\rtf1\\ansi\\ansicpg932", 0), 0u);
+  EXPECT_NE(run.out.find("{\\colortbl ;\\red255\\green0\\blue0;}"), std::string::npos);
+  // 猫 is 94 4C in CP932.
+  EXPECT_NE(run.out.find("\\cf1 \\'94\\'4c\\cf0 "), std::string::npos);
+  for (char c : run.out) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80);
+  EXPECT_EQ(Vekgrep(tree_.root(), {"--rtf", "鳥"}).out, "");
 }
 
 TEST_F(VekgrepTest, HelpAndVersion) {
