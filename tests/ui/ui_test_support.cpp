@@ -1,0 +1,291 @@
+#include "ui_test_support.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace vek::ui::test {
+namespace {
+
+std::string Cp932(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+}  // namespace
+
+TempTree::TempTree() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  wchar_t longTemp[MAX_PATH + 1] = {};
+  ::GetLongPathNameW(temp, longTemp, MAX_PATH + 1);
+  const std::wstring name = L"vekui-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(::GetTickCount64());
+  root_ = std::filesystem::path(longTemp[0] != 0 ? longTemp : temp) / name;
+  std::filesystem::create_directories(root_);
+}
+
+TempTree::~TempTree() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::filesystem::path TempTree::Folder(std::wstring_view relative) const {
+  const std::filesystem::path folder = root_ / relative;
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+std::filesystem::path TempTree::File(std::wstring_view relative,
+                                     const std::vector<std::wstring>& lines) {
+  const std::filesystem::path file = root_ / relative;
+  std::filesystem::create_directories(file.parent_path());
+  std::wstring text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i != 0) text += L"\r\n";
+    text += lines[i];
+  }
+  std::ofstream(file, std::ios::binary) << Cp932(text);
+  return file;
+}
+
+DialogWatcher::DialogWatcher(int answer, HWND countLabel)
+    : uiThread_(::GetCurrentThreadId()),
+      answer_(answer),
+      countLabel_(countLabel),
+      thread_([this](std::stop_token stop) { Watch(stop); }) {}
+
+DialogWatcher::~DialogWatcher() {
+  thread_.request_stop();
+  thread_.join();
+}
+
+std::vector<SeenDialog> DialogWatcher::Seen() const {
+  const std::lock_guard lock(mutex_);
+  return seen_;
+}
+
+void DialogWatcher::Watch(std::stop_token stop) {
+  while (!stop.stop_requested()) {
+    std::vector<HWND> boxes;
+    ::EnumThreadWindows(
+        uiThread_,
+        [](HWND window, LPARAM found) {
+          if (ClassName(window) == L"#32770" && ::IsWindowVisible(window)) {
+            reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&boxes));
+    for (const HWND box : boxes) {
+      {
+        const std::lock_guard lock(mutex_);
+        if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
+      }
+      SeenDialog dialog;
+      dialog.title = Text(box);
+      wchar_t text[4096] = {};
+      ::GetDlgItemTextW(box, 0xFFFF, text, 4096);
+      dialog.text = text;
+      for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
+           child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) != L"Static") continue;
+        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+          dialog.icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        } else {
+          dialog.staticTexts.push_back(Text(child));
+        }
+      }
+      const auto visible = [box](int id) {
+        const HWND button = ::GetDlgItem(box, id);
+        return button != nullptr && ::IsWindowVisible(button);
+      };
+      dialog.hasOk = visible(IDOK);
+      dialog.hasCancel = visible(IDCANCEL);
+      dialog.hasYes = visible(IDYES);
+      dialog.hasNo = visible(IDNO);
+      if (countLabel_ != nullptr) dialog.countLabelAtTheTime = Text(countLabel_);
+      {
+        const std::lock_guard lock(mutex_);
+        seen_.push_back(dialog);
+        answered_.push_back(box);
+      }
+      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(::GetDlgItem(box, answer_)));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+PumpedAction::PumpedAction() {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = Proc;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"VekTestPumpedAction";
+  ::RegisterClassExW(&windowClass);
+  window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                              nullptr, windowClass.hInstance, nullptr);
+  ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+PumpedAction::~PumpedAction() {
+  ::DestroyWindow(window_);
+}
+
+void PumpedAction::Post(std::function<void()> action) {
+  action_ = std::move(action);
+  ::PostMessageW(window_, WM_APP, 0, 0);
+}
+
+LRESULT CALLBACK PumpedAction::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) {
+    auto* self = reinterpret_cast<PumpedAction*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    self->ran_ = true;
+    self->action_();
+    return 0;
+  }
+  return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Pump() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+void SetText(HWND control, std::wstring_view text) {
+  const std::wstring value(text);
+  ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+}
+
+std::wstring Text(HWND control) {
+  wchar_t text[4096] = {};
+  ::SendMessageW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void Click(HWND button) {
+  ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+void ClickPanel(HWND statusBar, int part, bool post) {
+  RECT rect;
+  ::SendMessageW(statusBar, SB_GETRECT, part, reinterpret_cast<LPARAM>(&rect));
+  const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  if (post) {
+    ::PostMessageW(statusBar, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::PostMessageW(statusBar, WM_LBUTTONUP, 0, point);
+  } else {
+    ::SendMessageW(statusBar, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::SendMessageW(statusBar, WM_LBUTTONUP, 0, point);
+  }
+}
+
+std::wstring RichText(HWND box) {
+  GETTEXTLENGTHEX lengthQuery = {GTL_DEFAULT | GTL_NUMCHARS, 1200};
+  const auto length =
+      ::SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  GETTEXTEX query = {};
+  query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  query.flags = GT_DEFAULT;
+  query.codepage = 1200;
+  const auto copied = ::SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                     reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+std::string Colours(HWND box) {
+  const std::wstring text = RichText(box);
+  std::string colours;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    ::SendMessageW(box, EM_SETSEL, i, i + 1);
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR;
+    ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    if ((format.dwEffects & CFE_AUTOCOLOR) != 0) {
+      colours += '.';
+    } else if (format.crTextColor == RGB(255, 0, 0)) {
+      colours += 'R';
+    } else {
+      colours += '?';
+    }
+  }
+  ::SendMessageW(box, EM_SETSEL, 0, 0);
+  return colours;
+}
+
+std::string ExpectedColours(std::wstring_view text, const std::vector<std::wstring>& keywords) {
+  std::string colours(text.size(), '.');
+  for (const std::wstring& keyword : keywords) {
+    if (keyword.empty()) continue;
+    for (std::size_t at = text.find(keyword); at != std::wstring_view::npos;
+         at = text.find(keyword, at + 1)) {
+      std::fill_n(colours.begin() + static_cast<std::ptrdiff_t>(at), keyword.size(), 'R');
+    }
+  }
+  return colours;
+}
+
+RECT ClientRect(HWND control) {
+  RECT rect;
+  ::GetWindowRect(control, &rect);
+  ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+RECT OuterRect(HWND window) {
+  RECT rect;
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+void WindowTest::SetUp() {
+  module_.shared.gSearchPath = u"C:\\windows";
+  form_.emplace(::GetModuleHandleW(nullptr), module_);
+  form_->Show(SW_SHOWNORMAL);
+  Pump();
+}
+
+void WindowTest::TearDown() {
+  form_.reset();
+  Pump();
+}
+
+void WindowTest::Search(std::wstring_view keywords, std::wstring_view folder, bool subFolders) {
+  SetText(c().txtKeyWord, keywords);
+  SetText(c().txtFilePath, folder);
+  ::SendMessageW(c().chkSubFolder, BM_SETCHECK, subFolders ? BST_CHECKED : BST_UNCHECKED, 0);
+  Click(c().cmdSearch);
+}
+
+std::vector<std::wstring> WindowTest::ResultLines() const {
+  const std::wstring text = RichText(c().rtbSearchResult);
+  std::vector<std::wstring> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find(L'\r', start)) != std::wstring::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace vek::ui::test
