@@ -1,8 +1,60 @@
 #include "line_matching.h"
 
 #include <algorithm>
+#include <numeric>
+
+#include "char_boundary.h"
 
 namespace vek {
+namespace {
+
+constexpr char16_t kReplacement = u'\uFFFD';
+
+bool IsLineEnd(char16_t ch) {
+  return ch == u'\r' || ch == u'\n';
+}
+
+// True when some bytes decode to `ch`. Every such character encodes to one of its codes, so
+// the round trip tells; it rules out what the table cannot encode and its best fits (¢ is
+// written as the code of ￠).
+bool Decodable(char16_t ch) {
+  if (ch == kReplacement) return true;
+  const Cp932Code code = EncodeCp932(ch);
+  const std::u16string back = DecodeCp932({reinterpret_cast<const char*>(code.bytes), code.size});
+  return back.size() == 1 && back[0] == ch;
+}
+
+// A keyword that holds a line end or a character no bytes decode to is in no line.
+bool CanOccur(std::u16string_view keyword) {
+  return std::all_of(keyword.begin(), keyword.end(),
+                     [](char16_t ch) { return !IsLineEnd(ch) && Decodable(ch); });
+}
+
+// The CP932 bytes of the longest run of characters that each have one code only; empty
+// when there is none. U+FFFD and the duplicated codes end a run: several byte sequences
+// decode to them.
+std::string LongestUniquePiece(std::u16string_view keyword) {
+  std::string longest;
+  std::string run;
+  for (std::size_t i = 0; i <= keyword.size(); ++i) {
+    if (i < keyword.size() && HasUniqueCp932Code(keyword[i])) {
+      const Cp932Code code = EncodeCp932(keyword[i]);
+      run.append(reinterpret_cast<const char*>(code.bytes), code.size);
+      continue;
+    }
+    if (run.size() > longest.size()) longest = run;
+    run.clear();
+  }
+  return longest;
+}
+
+unsigned Commonness(std::string_view bytes) {
+  return std::accumulate(bytes.begin(), bytes.end(), 0u, [](unsigned sum, char byte) {
+    return sum + ByteCommonness(static_cast<unsigned char>(byte));
+  });
+}
+
+}  // namespace
 
 std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
   std::vector<std::u16string_view> lines;
@@ -16,12 +68,51 @@ LineMatcher::LineMatcher(const KeywordList& keywords) {
         std::find(keywords_.begin(), keywords_.end(), keyword) == keywords_.end())
       keywords_.push_back(keyword);
   }
+  if (!std::all_of(keywords_.begin(), keywords_.end(), CanOccur)) {
+    strategy_ = Strategy::kNoLine;
+    return;
+  }
+  for (const std::u16string& keyword : keywords_) {
+    if (std::string piece = LongestUniquePiece(keyword); !piece.empty())
+      pieces_.emplace_back(std::move(piece));
+  }
+  if (pieces_.empty()) return;
+  strategy_ = Strategy::kPrefilter;
+  // A longer piece has fewer false candidates; among equals, the one of rarer bytes.
+  const auto better = [](const ByteSearcher& a, const ByteSearcher& b) {
+    if (a.needle().size() != b.needle().size()) return a.needle().size() > b.needle().size();
+    return Commonness(a.needle()) < Commonness(b.needle());
+  };
+  prefilter_ = static_cast<std::size_t>(std::min_element(pieces_.begin(), pieces_.end(), better) -
+                                        pieces_.begin());
 }
 
 bool LineMatcher::Holds(std::u16string_view line) const {
   return std::all_of(keywords_.begin(), keywords_.end(), [line](const std::u16string& keyword) {
     return line.find(keyword) != std::u16string_view::npos;
   });
+}
+
+bool LineMatcher::DecodedLineHolds(std::string_view line) {
+  text_.clear();
+  AppendCp932(line, text_);
+  return Holds(text_);
+}
+
+bool LineMatcher::CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
+                                 std::size_t at) const {
+  const Cp932Boundaries& boundaries = Cp932Boundaries::Get();
+  const std::string_view upToEnd = bytes.substr(0, end);
+  const ByteSearcher& prefilter = pieces_[prefilter_];
+  while (!boundaries.IsBoundary(bytes, begin, at)) {
+    at = prefilter.Find(upToEnd, at + 1);
+    if (at == ByteSearcher::npos) return false;
+  }
+  // The other pieces only screen: a false one is caught by the decoded test.
+  for (std::size_t i = 0; i < pieces_.size(); ++i) {
+    if (i != prefilter_ && pieces_[i].Find(upToEnd, begin) == ByteSearcher::npos) return false;
+  }
+  return true;
 }
 
 std::vector<std::u16string> MatchFile(const std::filesystem::path& path,

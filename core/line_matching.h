@@ -2,12 +2,14 @@
 // compared as exact UTF-16 code units.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "byte_search.h"
 #include "file_system.h"
 #include "search_core.h"
 
@@ -19,8 +21,18 @@ std::vector<std::u16string_view> SplitLines(std::u16string_view text);
 
 // Matches the lines of raw CP932 file contents. Built once per search; keeps its work
 // buffers between files, so one matcher serves one thread.
+//
+// CR and LF bytes are never part of a CP932 character, so lines can be cut before decoding,
+// and only lines that can hold a hit need decoding at all: a keyword piece whose characters
+// each have a single CP932 code must occur as those bytes in every line that holds it.
 class LineMatcher {
  public:
+  enum class Strategy {
+    kNoLine,     // some keyword holds a character that no bytes decode to, or a line end
+    kEveryLine,  // every line is decoded and tested
+    kPrefilter,  // only lines holding a keyword piece's bytes are decoded and tested
+  };
+
   explicit LineMatcher(const KeywordList& keywords);
 
   // Calls `onHit` with each matching line, in file order. The view is valid only during
@@ -28,13 +40,36 @@ class LineMatcher {
   template <typename OnHit>
   void Match(std::string_view bytes, OnHit&& onHit);
 
+  // The same result the long way: decodes the whole contents, then splits and tests every
+  // line. The fast paths are checked against it.
+  template <typename OnHit>
+  void MatchPlain(std::string_view bytes, OnHit&& onHit);
+
   const std::vector<std::u16string>& keywords() const { return keywords_; }
+  Strategy strategy() const { return strategy_; }
+
+  // The CP932 bytes of each keyword's longest uniquely encoded piece: every hit line holds
+  // all of them. One is the prefilter; the others screen its candidate lines.
+  std::size_t PieceCount() const { return pieces_.size(); }
+  const std::string& Piece(std::size_t index) const { return pieces_[index].needle(); }
+  std::size_t PrefilterPiece() const { return prefilter_; }
+  // Chooses another piece as the prefilter; any choice gives the same hits.
+  void UsePrefilterPiece(std::size_t index) { prefilter_ = index; }
 
  private:
   bool Holds(std::u16string_view line) const;
+  // Decodes one line into the work buffer and tests it.
+  bool DecodedLineHolds(std::string_view line);
+  // Looks on from `at`, the prefilter piece's first occurrence in the line [begin, end),
+  // for one that starts a character, then for the other pieces.
+  bool CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
+                      std::size_t at) const;
 
   std::vector<std::u16string> keywords_;  // the distinct non-empty keywords
-  std::u16string text_;                   // the decoded file, reused
+  Strategy strategy_ = Strategy::kEveryLine;
+  std::vector<ByteSearcher> pieces_;
+  std::size_t prefilter_ = 0;
+  std::u16string text_;  // the decoded line or file, reused
 };
 
 // The matched lines of the file at `path`. On a read failure `error` is set and the

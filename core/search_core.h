@@ -48,9 +48,17 @@ struct SearchOutcome {
   std::vector<SearchProblem> problems;
 };
 
+// How a search uses the machine; it never changes what the search finds.
+struct SearchOptions {
+  // Threads that match the collected files (the walk always runs on the calling thread);
+  // 0 means one per hardware thread. With more than one, the file system's ReadFile is
+  // called from several threads at once.
+  unsigned threads = 0;
+};
+
 // One search. The input is expected to have passed the input rules already.
 SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
                         std::u16string_view folderText, bool subFolders, FileSystem& fileSystem,
-                        const EventPump& pump = {});
+                        const EventPump& pump = {}, const SearchOptions& options = {});
 
 }  // namespace vek

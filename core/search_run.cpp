@@ -1,7 +1,8 @@
+#include <span>
 #include <string>
 
 #include "file_collection.h"
-#include "line_matching.h"
+#include "match_pool.h"
 #include "search_core.h"
 #include "text_convert.h"
 
@@ -20,7 +21,7 @@ KeywordList SplitKeywords(std::u16string_view keywordText) {
 
 SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
                         std::u16string_view folderText, bool subFolders, FileSystem& fileSystem,
-                        const EventPump& pump) {
+                        const EventPump& pump, const SearchOptions& options) {
   state.gFileList.assign(1, {});
   state.gCancel = false;
   const KeywordList keywords = SplitKeywords(keywordText);
@@ -37,26 +38,8 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
   CollectFiles(state, root, subFolders, walk);
 
   outcome.results.clear();
-  LineMatcher matcher(keywords);
-  ByteBuffer content;
-  for (std::size_t d = 1; d < state.gFileList.size(); ++d) {
-    const std::filesystem::path& path = state.gFileList[d];
-    if (std::error_code ec = fileSystem.ReadFile(path, content)) {
-      outcome.problems.push_back({path, ec});
-      continue;
-    }
-    const std::u16string prefix = FileNameText(path) + u'(';
-    int n = 0;
-    matcher.Match(content.View(), [&](std::u16string_view line) {
-      const std::u16string number = [](int value) {
-        const std::string digits = std::to_string(value);
-        return std::u16string(digits.begin(), digits.end());
-      }(++n);
-      std::u16string& result = outcome.results.emplace_back();
-      result.reserve(prefix.size() + number.size() + 2 + line.size());
-      result.append(prefix).append(number).append(u")：").append(line);
-    });
-  }
+  MatchFiles(std::span(state.gFileList).subspan(1), keywords, fileSystem, options.threads,
+             outcome.results, outcome.problems);
   outcome.results.emplace_back();
   return outcome;
 }
