@@ -104,6 +104,18 @@ TEST(StartupTest, SecondStartIsRefusedWithAMessageAndNoWindow) {
   wchar_t text[256] = {};
   ::GetDlgItemTextW(box, 0xFFFF, text, 256);
   EXPECT_STREQ(text, L"多重起動不可");
+  // Kind 3: an icon and OK only. Icon handles of another process cannot be compared under
+  // Wine; the icon of each kind is checked in process.
+  HICON icon = nullptr;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    }
+  }
+  EXPECT_NE(icon, nullptr);
+  EXPECT_NE(::GetDlgItem(box, IDOK), nullptr);
+  EXPECT_EQ(::GetDlgItem(box, IDCANCEL), nullptr);
   EXPECT_EQ(FindWindowOf(second.Id(), L"frmVekSearch"), nullptr);
   ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
