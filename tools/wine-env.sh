@@ -2,7 +2,8 @@
 # and the environment every Wine call needs (Japanese locale so that the ANSI code page is 932).
 # shellcheck shell=bash
 
-export WINEPREFIX="${VEK_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/veksearch/wineprefix}"
+vek_home="${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}"
+export WINEPREFIX="${VEK_WINEPREFIX:-${XDG_CACHE_HOME:-$vek_home/.cache}/veksearch/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono/Gecko install prompts, no menu entries written into the home folder.
