@@ -103,9 +103,11 @@ TEST_F(WindowLayoutTest, ResizingKeepsBoxesButtonsAndResultAligned) {
   }
 }
 
-TEST_F(WindowLayoutTest, TooNarrowGivesZeroWidthsAndTheWindowKeepsWorking) {
+TEST_F(WindowLayoutTest, NarrowestWindowFollowsTheFormulasAndKeepsWorking) {
+  // The platform keeps a minimum width (116 px under Wine), which may stop short of negative
+  // widths; the layout's own tests cover those.
   Resize(60, 480);
-  const int width = OuterWidth();  // the platform may keep a minimum width
+  const int width = OuterWidth();
   const int keywordRoom = width - 44 - 57;
   const int folderRoom = width - 44 - 25;
   EXPECT_EQ(BoxOf(c().txtKeyWord).width, std::max(keywordRoom, 0));
