@@ -1,5 +1,4 @@
 // The "..." button and the shell's folder browser.
-#include "message_box.h"
 #include "messages.h"
 #include "ui_test_support.h"
 
@@ -49,39 +48,6 @@ TEST_F(FolderChooserTest, CancelLeavesTheBoxUnchanged) {
   EXPECT_TRUE(SawBrowser(watcher));
   EXPECT_EQ(Text(c().txtFilePath), text);
 }
-
-struct Kind {
-  std::uint8_t kind;
-  LPCWSTR icon;  // nullptr: none
-  bool yesNo;
-};
-
-class MessageKindTest : public WindowTest, public testing::WithParamInterface<Kind> {};
-
-TEST_P(MessageKindTest, IconAndButtonsFollowTheKind) {
-  const Kind& kind = GetParam();
-  const int answer = kind.yesNo ? IDNO : IDOK;
-  DialogWatcher watcher(answer);
-  const std::uint8_t pressed = ShowMessage(hwnd(), kind.kind, u"題名", u"本文", u"詳細");
-  EXPECT_EQ(pressed, answer);
-  const auto seen = watcher.Seen();
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].title, L"題名");
-  EXPECT_EQ(seen[0].text, L"本文\r\n詳細");
-  EXPECT_EQ(seen[0].icon, kind.icon != nullptr ? ::LoadIconW(nullptr, kind.icon) : nullptr);
-  EXPECT_EQ(seen[0].hasYes, kind.yesNo);
-  EXPECT_EQ(seen[0].hasNo, kind.yesNo);
-  EXPECT_EQ(seen[0].hasOk, !kind.yesNo);
-  EXPECT_FALSE(seen[0].hasCancel);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, MessageKindTest,
-                         testing::Values(Kind{1, IDI_HAND, false}, Kind{2, IDI_EXCLAMATION, true},
-                                         Kind{3, IDI_EXCLAMATION, false},
-                                         Kind{4, IDI_ASTERISK, false}, Kind{9, nullptr, false}),
-                         [](const testing::TestParamInfo<Kind>& info) {
-                           return "Kind" + std::to_string(info.param.kind);
-                         });
 
 }  // namespace
 }  // namespace vek::ui::test

@@ -105,7 +105,7 @@ TEST(StartupTest, SecondStartIsRefusedWithAMessageAndNoWindow) {
   ::GetDlgItemTextW(box, 0xFFFF, text, 256);
   EXPECT_STREQ(text, L"多重起動不可");
   // Kind 3: an icon and OK only. Icon handles of another process cannot be compared under
-  // Wine; the icon of each kind is checked in process.
+  // Wine; the window's own boxes check theirs.
   HICON icon = nullptr;
   for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
