@@ -10,6 +10,9 @@ namespace {
 
 constexpr char16_t kReplacement = u'\uFFFD';
 
+// Enough text to rank the keyword pieces by how often they occur.
+constexpr std::size_t kSampleBytes = 1 << 20;
+
 bool IsLineEnd(char16_t ch) {
   return ch == u'\r' || ch == u'\n';
 }
@@ -62,7 +65,7 @@ std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
   return lines;
 }
 
-LineMatcher::LineMatcher(const KeywordList& keywords) {
+LineMatcher::LineMatcher(const KeywordList& keywords) : boundaries_(&Cp932Boundaries::Get()) {
   for (const std::u16string& keyword : keywords) {
     if (!keyword.empty() &&
         std::find(keywords_.begin(), keywords_.end(), keyword) == keywords_.end())
@@ -78,13 +81,39 @@ LineMatcher::LineMatcher(const KeywordList& keywords) {
   }
   if (pieces_.empty()) return;
   strategy_ = Strategy::kPrefilter;
-  // A longer piece has fewer false candidates; among equals, the one of rarer bytes.
-  const auto better = [](const ByteSearcher& a, const ByteSearcher& b) {
-    if (a.needle().size() != b.needle().size()) return a.needle().size() > b.needle().size();
-    return Commonness(a.needle()) < Commonness(b.needle());
-  };
-  prefilter_ = static_cast<std::size_t>(std::min_element(pieces_.begin(), pieces_.end(), better) -
-                                        pieces_.begin());
+  // Until the sample tells which piece is rare: the longest, of the rarest bytes.
+  order_.resize(pieces_.size());
+  std::iota(order_.begin(), order_.end(), std::size_t{0});
+  std::stable_sort(order_.begin(), order_.end(), [this](std::size_t a, std::size_t b) {
+    const std::string& x = pieces_[a].needle();
+    const std::string& y = pieces_[b].needle();
+    if (x.size() != y.size()) return x.size() > y.size();
+    return Commonness(x) < Commonness(y);
+  });
+  if (pieces_.size() > 1) {
+    counts_.assign(pieces_.size(), 0);
+    sampleLeft_ = kSampleBytes;
+  }
+}
+
+void LineMatcher::UsePrefilterPiece(std::size_t index) {
+  std::rotate(order_.begin(), std::find(order_.begin(), order_.end(), index),
+              std::find(order_.begin(), order_.end(), index) + 1);
+  sampleLeft_ = 0;
+}
+
+void LineMatcher::Sample(std::string_view bytes) {
+  const std::string_view sample = bytes.substr(0, sampleLeft_);
+  for (std::size_t i = 0; i < pieces_.size(); ++i) {
+    for (std::size_t at = pieces_[i].Find(sample); at != ByteSearcher::npos;
+         at = pieces_[i].Find(sample, at + 1))
+      ++counts_[i];
+  }
+  sampleLeft_ -= sample.size();
+  if (sampleLeft_ == 0) {
+    std::stable_sort(order_.begin(), order_.end(),
+                     [this](std::size_t a, std::size_t b) { return counts_[a] < counts_[b]; });
+  }
 }
 
 bool LineMatcher::Holds(std::u16string_view line) const {
@@ -101,18 +130,17 @@ bool LineMatcher::DecodedLineHolds(std::string_view line) {
 
 bool LineMatcher::CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
                                  std::size_t at) const {
-  const Cp932Boundaries& boundaries = Cp932Boundaries::Get();
   const std::string_view upToEnd = bytes.substr(0, end);
-  const ByteSearcher& prefilter = pieces_[prefilter_];
-  while (!boundaries.IsBoundary(bytes, begin, at)) {
+  const ByteSearcher& prefilter = pieces_[order_.front()];
+  while (!boundaries_->IsBoundary(bytes, begin, at)) {
     at = prefilter.Find(upToEnd, at + 1);
     if (at == ByteSearcher::npos) return false;
   }
-  // The other pieces only screen: a false one is caught by the decoded test.
-  for (std::size_t i = 0; i < pieces_.size(); ++i) {
-    if (i != prefilter_ && pieces_[i].Find(upToEnd, begin) == ByteSearcher::npos) return false;
-  }
-  return true;
+  // The other pieces only screen, the rarest first: a false one is caught by the decoded
+  // test.
+  return std::all_of(order_.begin() + 1, order_.end(), [&](std::size_t i) {
+    return pieces_[i].Find(upToEnd, begin) != ByteSearcher::npos;
+  });
 }
 
 std::vector<std::u16string> MatchFile(const std::filesystem::path& path,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "byte_search.h"
+#include "char_boundary.h"
 #include "file_system.h"
 #include "search_core.h"
 
@@ -49,12 +50,13 @@ class LineMatcher {
   Strategy strategy() const { return strategy_; }
 
   // The CP932 bytes of each keyword's longest uniquely encoded piece: every hit line holds
-  // all of them. One is the prefilter; the others screen its candidate lines.
+  // all of them. One is the prefilter; the others screen its candidate lines. The matcher
+  // counts each piece in its first MiB and then prefilters on the rarest.
   std::size_t PieceCount() const { return pieces_.size(); }
   const std::string& Piece(std::size_t index) const { return pieces_[index].needle(); }
-  std::size_t PrefilterPiece() const { return prefilter_; }
-  // Chooses another piece as the prefilter; any choice gives the same hits.
-  void UsePrefilterPiece(std::size_t index) { prefilter_ = index; }
+  std::size_t PrefilterPiece() const { return order_.front(); }
+  // Fixes the prefilter; any choice gives the same hits.
+  void UsePrefilterPiece(std::size_t index);
 
  private:
   bool Holds(std::u16string_view line) const;
@@ -64,11 +66,16 @@ class LineMatcher {
   // for one that starts a character, then for the other pieces.
   bool CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
                       std::size_t at) const;
+  // Counts the pieces in the sampled bytes; reorders them once the sample is complete.
+  void Sample(std::string_view bytes);
 
   std::vector<std::u16string> keywords_;  // the distinct non-empty keywords
   Strategy strategy_ = Strategy::kEveryLine;
   std::vector<ByteSearcher> pieces_;
-  std::size_t prefilter_ = 0;
+  std::vector<std::size_t> order_;   // prefilter first, then the order of screening
+  std::vector<std::size_t> counts_;  // occurrences in the sample so far
+  std::size_t sampleLeft_ = 0;       // bytes still to sample
+  const Cp932Boundaries* boundaries_;
   std::u16string text_;  // the decoded line or file, reused
 };
 

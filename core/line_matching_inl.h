@@ -33,7 +33,8 @@ void LineMatcher::Match(std::string_view bytes, OnHit&& onHit) {
       });
       return;
     case Strategy::kPrefilter: {
-      const ByteSearcher& prefilter = pieces_[prefilter_];
+      if (sampleLeft_ != 0) Sample(bytes);
+      const ByteSearcher& prefilter = pieces_[order_.front()];
       for (std::size_t from = 0;;) {
         const std::size_t at = prefilter.Find(bytes, from);
         if (at == ByteSearcher::npos) return;

@@ -194,6 +194,19 @@ TEST(LineMatcherStrategy, PiecesAreTheLongestUniquelyEncodedRuns) {
   EXPECT_EQ(matcher.PrefilterPiece(), 1u);  // the longest
 }
 
+TEST(LineMatcherStrategy, PrefiltersOnThePieceTheFirstMegabyteShowsRarest) {
+  // "xyz" is longer but common, "ab" rare; every buffer's hits stay those of plain matching.
+  std::string buffer;
+  for (int line = 0; line < 20000; ++line) buffer += line % 500 == 0 ? "xyz ab\r\n" : "xyz x\r\n";
+  LineMatcher matcher({u"ab", u"xyz"});
+  LineMatcher reference({u"ab", u"xyz"});
+  EXPECT_EQ(matcher.Piece(matcher.PrefilterPiece()), "xyz");
+  for (int round = 0; round < 12; ++round) {
+    ASSERT_EQ(Fast(matcher, buffer), Plain(reference, buffer)) << round;
+  }
+  EXPECT_EQ(matcher.Piece(matcher.PrefilterPiece()), "ab");
+}
+
 // ---------------------------------------------------------------------------------------
 // Hand-made cases where a byte search and decoding part ways.
 

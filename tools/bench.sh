@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Search throughput on the benchmark corpus: MB/s per keyword set for vekgrep's search with
+# one matching thread and with N, and for the peer rg-pipe-j1 (ripgrep, one thread, one
+# "rg -F" per keyword) when ripgrep is installed, all measured in the same run.
+#
+#   tools/bench.sh [--size 256M] [--seed 1] [--sets "a c d"] [--threads "1 2"] [--runs 10]
+#
+# The search is bench/vek_search: vekgrep's search and output, with its matching threads from
+# VEK_THREADS. Output goes to a pipe, the page cache is warm. The corpus is made with
+# make-corpus (needs the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED
+# unless it is there; its manifest has the exact hit count of each set, which every tool
+# must reproduce before it is timed. Needs hyperfine; ripgrep for the peer.
+#
+# Environment: VEK_BENCH_TOOLS  folder of make-corpus and peers.sh (/work/shared/bench)
+#              BUILD            build folder (build/perf)
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TOOLS=${VEK_BENCH_TOOLS:-/work/shared/bench}
+BUILD=${BUILD:-$ROOT/build/perf}
+SIZE=256M SEED=1 SETS="a c d" THREADS="1 2" RUNS=10
+
+while (($#)); do
+  case $1 in
+    --size) SIZE=$2; shift ;;
+    --seed) SEED=$2; shift ;;
+    --sets) SETS=$2; shift ;;
+    --threads) THREADS=$2; shift ;;
+    --runs) RUNS=$2; shift ;;
+    -h|--help) sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+command -v hyperfine > /dev/null || { echo "bench.sh: needs hyperfine (apt-get install hyperfine)" >&2; exit 2; }
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$BUILD" -j2 --target vek_search > /dev/null
+SEARCH=$BUILD/bench/vek_search
+
+CORPUS=/tmp/vek-corpus-$SIZE-s$SEED
+[[ -f $CORPUS.manifest.json ]] || "$TOOLS/make-corpus" --seed "$SEED" --size "$SIZE" "$CORPUS" > /dev/null
+BYTES=$(find "$CORPUS/" -type f -iname '*.vek' -print0 | xargs -0 stat -c %s | awk '{s += $1} END {print s}')
+find "$CORPUS/" -type f -iname '*.vek' -print0 | xargs -0 cat > /dev/null  # warm the cache
+
+manifest() {  # manifest SET FIELD
+  python3 -c 'import json, sys
+s = json.load(open(sys.argv[1]))["keyword_sets"][sys.argv[2]]
+print(" ".join(s["keywords"]) if sys.argv[3] == "keywords" else s["hits"])' "$CORPUS.manifest.json" "$1" "$2"
+}
+
+RG=0
+command -v rg > /dev/null && RG=1
+
+echo "# $(date -u +%F), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "# corpus $CORPUS: $BYTES bytes; $RUNS runs each, median wall time, output to a pipe"
+echo
+header="| set | keywords | hits"
+rule="|---|---|---:"
+for t in $THREADS; do header+=" | vekgrep j$t MB/s"; rule+="|---:"; done
+((RG)) && { header+=" | rg-pipe-j1 MB/s | vekgrep j1 / rg"; rule+="|---:|---:"; }
+echo "$header |"
+echo "$rule|"
+
+for set in $SETS; do
+  keywords=$(manifest "$set" keywords)
+  expected=$(manifest "$set" hits)
+  commands=()
+  for t in $THREADS; do
+    got=$({ VEK_THREADS=$t "$SEARCH" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
+    [[ $got == "$expected" ]] || { echo "bench.sh: set $set, $t threads: $got hits, manifest says $expected" >&2; exit 1; }
+    commands+=(-n "j$t" "VEK_THREADS=$t $(printf '%q ' "$SEARCH" -r -- "$keywords" "$CORPUS")")
+  done
+  if ((RG)); then
+    read -r -a words <<< "$keywords"
+    got=$(bash "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
+    [[ $got == "$expected" ]] || { echo "bench.sh: set $set, rg-pipe-j1: $got hits, manifest says $expected" >&2; exit 1; }
+    commands+=(-n rg "bash $(printf '%q ' "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}")")
+  fi
+  json=$(mktemp)
+  # -i: no hits is exit status 1
+  hyperfine -i --shell=bash --style none --output=pipe --warmup 1 --runs "$RUNS" \
+    --export-json "$json" "${commands[@]}" > /dev/null 2>&1
+  python3 - "$json" "$BYTES" "$set" "$keywords" "$expected" $THREADS <<'PY'
+import json, sys
+results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+nbytes, label, keywords, hits, threads = int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6:]
+rate = lambda name: nbytes / results[name]["median"] / 1e6
+row = ["%s" % label, keywords, hits] + ["%.0f" % rate("j" + t) for t in threads]
+if "rg" in results:
+    row += ["%.0f" % rate("rg"), "%.1f×" % (rate("j" + threads[0]) / rate("rg"))]
+print("| " + " | ".join(row) + " |")
+PY
+  rm -f "$json"
+done
