@@ -11,7 +11,7 @@
 #include "text_convert.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "system_error_text.h"
 #endif
 
 namespace vek::cli {
@@ -26,21 +26,10 @@ constexpr std::u16string_view kPlain = u"\x1b[0m";
 
 std::u16string ReasonText(const std::error_code& error) {
 #ifdef _WIN32
-  if (error.category() == std::system_category()) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-        nullptr);
-    std::u16string text(buffer, buffer + length);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' '))
-      text.pop_back();
-    if (!text.empty()) return text;
-  }
-#endif
+  return ui::SystemErrorText(error);
+#else
   return Utf8ToUtf16(error.message());
+#endif
 }
 
 }  // namespace
