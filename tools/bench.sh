@@ -6,7 +6,8 @@
 #   tools/bench.sh [--size 256M] [--seed 1] [--sets "a c d"] [--threads "1 2"] [--runs 10]
 #
 # The search is bench/vek_search: vekgrep's search and output, with its matching threads from
-# VEK_THREADS. Output goes to a pipe, the page cache is warm. The corpus is made with
+# VEK_THREADS. Every tool runs through "peers.sh run TOOL", so all pay the same start-up;
+# output goes to a pipe, the page cache is warm. The corpus is made with
 # make-corpus (needs the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED
 # unless it is there; its manifest has the exact hit count of each set, which every tool
 # must reproduce before it is timed. Needs hyperfine; ripgrep for the peer.
@@ -50,6 +51,8 @@ s = json.load(open(sys.argv[1]))["keyword_sets"][sys.argv[2]]
 print(" ".join(s["keywords"]) if sys.argv[3] == "keywords" else s["hits"])' "$CORPUS.manifest.json" "$1" "$2"
 }
 
+OUT=$(mktemp -d)
+trap 'rm -rf "$OUT"' EXIT
 RG=0
 command -v rg > /dev/null && RG=1
 
@@ -59,6 +62,7 @@ echo
 header="| set | keywords | hits"
 rule="|---|---|---:"
 for t in $THREADS; do header+=" | vekgrep j$t MB/s"; rule+="|---:"; done
+header+=" | peak MiB (${THREADS// / \/ } threads)"; rule+="|---:"
 ((RG)) && { header+=" | rg-pipe-j1 MB/s | vekgrep j1 / rg"; rule+="|---:|---:"; }
 echo "$header |"
 echo "$rule|"
@@ -66,31 +70,29 @@ echo "$rule|"
 for set in $SETS; do
   keywords=$(manifest "$set" keywords)
   expected=$(manifest "$set" hits)
-  commands=()
+  read -r -a words <<< "$keywords"
+  commands=() rss=()
   for t in $THREADS; do
-    got=$({ VEK_THREADS=$t "$SEARCH" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
+    got=$({ VEK_THREADS=$t /usr/bin/time -f %M -o "$OUT/rss-$t" "$SEARCH" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
+    rss+=("$(awk 'END {printf "%.1f", $1 / 1024}' "$OUT/rss-$t")")
     [[ $got == "$expected" ]] || { echo "bench.sh: set $set, $t threads: $got hits, manifest says $expected" >&2; exit 1; }
-    commands+=(-n "j$t" "VEK_THREADS=$t $(printf '%q ' "$SEARCH" -r -- "$keywords" "$CORPUS")")
+    commands+=(-n "j$t" "VEK_THREADS=$t VEKGREP=$SEARCH bash $(printf '%q ' "$TOOLS/peers.sh" run vekgrep "$CORPUS" "${words[@]}")")
   done
   if ((RG)); then
-    read -r -a words <<< "$keywords"
     got=$(bash "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
     [[ $got == "$expected" ]] || { echo "bench.sh: set $set, rg-pipe-j1: $got hits, manifest says $expected" >&2; exit 1; }
     commands+=(-n rg "bash $(printf '%q ' "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}")")
   fi
-  json=$(mktemp)
-  # -i: no hits is exit status 1
-  hyperfine -i --shell=bash --style none --output=pipe --warmup 1 --runs "$RUNS" \
-    --export-json "$json" "${commands[@]}" > /dev/null 2>&1
-  python3 - "$json" "$BYTES" "$set" "$keywords" "$expected" $THREADS <<'PY'
+  hyperfine --shell=bash --style none --output=pipe --warmup 1 --runs "$RUNS" \
+    --export-json "$OUT/times.json" "${commands[@]}" > /dev/null 2>&1
+  python3 - "$OUT/times.json" "$BYTES" "$set" "$keywords" "$expected" "${rss[*]}" $THREADS <<'PY'
 import json, sys
 results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
-nbytes, label, keywords, hits, threads = int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6:]
+nbytes, label, keywords, hits, rss, threads = int(sys.argv[2]), *sys.argv[3:7], sys.argv[7:]
 rate = lambda name: nbytes / results[name]["median"] / 1e6
-row = ["%s" % label, keywords, hits] + ["%.0f" % rate("j" + t) for t in threads]
+row = [label, keywords, hits] + ["%.0f" % rate("j" + t) for t in threads] + [rss.replace(" ", " / ")]
 if "rg" in results:
     row += ["%.0f" % rate("rg"), "%.1f×" % (rate("j" + threads[0]) / rate("rg"))]
 print("| " + " | ".join(row) + " |")
 PY
-  rm -f "$json"
 done
