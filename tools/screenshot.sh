@@ -12,22 +12,7 @@ stage="$(tools/build-windows-stage.sh)"
 # shellcheck source=wine-env.sh
 source tools/wine-env.sh
 
-display_file="$(mktemp)"
-xvfb_pid=""
-cleanup() {
-  timeout -k 5 20 wineserver -k 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -f "$display_file"
-}
-trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $display_file ]] && break
-  sleep 0.1
-done
-export DISPLAY=":$(cat "$display_file")"
-timeout -k 5 20 wineserver -k 2>/dev/null || true
+vek_start_xvfb
 
 (cd "$stage" && timeout -k 5 120 wine "$stage/VekSearch.exe" >"$stage/wine.log" 2>&1) &
 window="$(timeout 60 xdotool search --sync --onlyvisible --name '^VekSearch$' 2>/dev/null | head -1)"
