@@ -87,6 +87,24 @@ BENCHMARK_CAPTURE(Fast, every_line_fffd, u"\uFFFD");
 BENCHMARK_CAPTURE(Plain, a_many_hits, u"ファイル システム");
 BENCHMARK_CAPTURE(Plain, c_no_hits, u"量子暗号通信");
 
+// Lines of 亜 (88 9F) in which the bytes of 汕 (9F 88) occur at every odd offset, never at a
+// character start: the boundary checks must not start over from the line start each time.
+void FalseCandidates(benchmark::State& state) {
+  std::string text;
+  while (text.size() < kBufferBytes) {
+    for (int i = 0; i < 32768; ++i) text += "\x88\x9F";
+    text += "\r\n";
+  }
+  vek::LineMatcher matcher({vek::DecodeCp932("\x9F\x88")});
+  std::size_t hits = 0;
+  for (auto _ : state) {
+    matcher.Match(text, [&hits](std::u16string_view) { ++hits; });
+    benchmark::DoNotOptimize(hits);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(text.size() * state.iterations()));
+}
+BENCHMARK(FalseCandidates);
+
 // The scan for a literal that never occurs, against the C library's.
 void ScanMissing(benchmark::State& state) {
   const std::string& text = Text();

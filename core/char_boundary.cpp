@@ -27,14 +27,15 @@ const Cp932Boundaries& Cp932Boundaries::Get() {
   return boundaries;
 }
 
-bool Cp932Boundaries::IsBoundary(std::string_view bytes, std::size_t start, std::size_t at) const {
+std::size_t Cp932Boundaries::NextBoundary(std::string_view bytes, std::size_t start,
+                                          std::size_t at) const {
   const auto byte = [bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  // Back to the nearest byte that cannot lead: a character ends there, so decoding can
-  // resume right after it instead of at the start of a long line.
+  // A character ends with every byte that cannot lead, so decoding can resume right after
+  // the nearest one instead of at `start`.
   std::size_t i = at;
   while (i > start && MayLead(byte(i - 1))) --i;
   while (i < at) i += (i + 1 < bytes.size() && Pairs(byte(i), byte(i + 1))) ? 2 : 1;
-  return i == at;
+  return i;
 }
 
 }  // namespace vek

@@ -17,9 +17,15 @@ class Cp932Boundaries {
   // False when `byte` never starts a pair: a character always ends with such a byte.
   bool MayLead(unsigned char byte) const { return leads_[byte]; }
 
-  // True when decoding `bytes` from `start` (a character start, such as a line start) begins
-  // a character at `at`.
-  bool IsBoundary(std::string_view bytes, std::size_t start, std::size_t at) const;
+  // The first character start at or after `at` (so `at` or `at` + 1) when `bytes` are
+  // decoded from `start`, a character start at or before `at` such as a line start. The
+  // bytes between `start` and `at` are looked at only back to the nearest byte that cannot
+  // lead, so checking one rising offset after another from the last answer costs no more
+  // than one pass over the line.
+  std::size_t NextBoundary(std::string_view bytes, std::size_t start, std::size_t at) const;
+  bool IsBoundary(std::string_view bytes, std::size_t start, std::size_t at) const {
+    return NextBoundary(bytes, start, at) == at;
+  }
 
  private:
   Cp932Boundaries();

@@ -132,7 +132,11 @@ bool LineMatcher::CandidateHolds(std::string_view bytes, std::size_t begin, std:
                                  std::size_t at) const {
   const std::string_view upToEnd = bytes.substr(0, end);
   const ByteSearcher& prefilter = pieces_[order_.front()];
-  while (!boundaries_->IsBoundary(bytes, begin, at)) {
+  // Each look starts from the last boundary found, so a line full of false candidates is
+  // still decoded in one pass.
+  for (std::size_t boundary = begin;;) {
+    boundary = boundaries_->NextBoundary(bytes, boundary, at);
+    if (boundary == at) break;
     at = prefilter.Find(upToEnd, at + 1);
     if (at == ByteSearcher::npos) return false;
   }
