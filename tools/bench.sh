@@ -7,10 +7,10 @@
 #
 # The search is bench/vek_search: vekgrep's search and output, with its matching threads from
 # VEK_THREADS. Every tool runs through "peers.sh run TOOL", so all pay the same start-up;
-# output goes to a pipe, the page cache is warm. The corpus is made with
-# make-corpus (needs the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED
-# unless it is there; its manifest has the exact hit count of each set, which every tool
-# must reproduce before it is timed. Needs hyperfine; ripgrep for the peer.
+# output goes to a pipe, the page cache is warm. The corpus is made with make-corpus (needs
+# the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED unless it is
+# there; its manifest has the exact hit count of each set, which every tool must reproduce
+# before it is timed. Needs hyperfine; ripgrep for the peer.
 #
 # Environment: VEK_BENCH_TOOLS  folder of make-corpus and peers.sh (/work/shared/bench)
 #              BUILD            build folder (build/perf)
