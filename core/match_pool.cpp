@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <system_error>
 #include <thread>
