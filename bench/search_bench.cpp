@@ -21,9 +21,10 @@ constexpr int kFiles = 2048;
 // "ファイル" and "システム" are common, "量子暗号通信" never occurs.
 std::u16string Sentence(std::mt19937& random) {
   static const char16_t* const kWords[] = {
-      u"ファイル", u"システム", u"設定", u"の", u"を", u"は", u"データ", u"検索",
-      u"結果",     u"問題",     u"答え", u"、", u"。", u"管理", u"ネットワーク",
-      u"Windows",  u"2003",     u"CP932", u"表示する", u"確認", u"記憶装置", u"プログラム"};
+      u"ファイル", u"システム", u"設定",         u"の",        u"を",   u"は",
+      u"データ",   u"検索",     u"結果",         u"問題",      u"答え", u"、",
+      u"。",       u"管理",     u"ネットワーク", u"Windows",   u"2003", u"CP932",
+      u"表示する", u"確認",     u"記憶装置",     u"プログラム"};
   std::u16string line = u"問";
   const int words = 8 + static_cast<int>(random() % 24);
   for (int i = 0; i < words; ++i) line += kWords[random() % std::size(kWords)];

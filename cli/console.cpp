@@ -53,9 +53,13 @@ void Output::Flush() {
   std::fflush(stream_);
 }
 #else
-Output::Output(std::FILE* stream) : stream_(stream) { terminal_ = ::isatty(fileno(stream)) != 0; }
+Output::Output(std::FILE* stream) : stream_(stream) {
+  terminal_ = ::isatty(fileno(stream)) != 0;
+}
 
-bool Output::EnableColor() { return true; }
+bool Output::EnableColor() {
+  return true;
+}
 
 void Output::Flush() {
   if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), stream_);
@@ -64,7 +68,9 @@ void Output::Flush() {
 }
 #endif
 
-Output::~Output() { Flush(); }
+Output::~Output() {
+  Flush();
+}
 
 void Output::Write(std::u16string_view text) {
   if (console_) {
@@ -72,7 +78,7 @@ void Output::Write(std::u16string_view text) {
     if (pendingWide_.size() >= kFlushSize) Flush();
     return;
   }
-  pending_ += Utf16ToUtf8(text);
+  AppendUtf8(text, pending_);
   if (pending_.size() >= kFlushSize) Flush();
 }
 

@@ -14,6 +14,7 @@ const char kUsage[] =
     "  -c, --count          print the hit count (1,234\xE5\x95\x8F) instead of the lines\n"
     "      --rtf            print the highlighted RTF document instead of the lines\n"
     "      --color[=WHEN]   colour keywords red: never, always or auto (default: auto)\n"
+    "  -j, --threads=N      match files on N threads (default: one per hardware thread)\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
@@ -21,7 +22,9 @@ const char kUsage[] =
 
 namespace {
 
-std::string Narrow(const std::u16string& text) { return Utf16ToUtf8(text); }
+std::string Narrow(const std::u16string& text) {
+  return Utf16ToUtf8(text);
+}
 
 bool SetColor(Options& options, const std::u16string& when) {
   if (when == u"never") {
@@ -34,6 +37,20 @@ bool SetColor(Options& options, const std::u16string& when) {
     options.error = "invalid --color argument '" + Narrow(when) + "' (never, always or auto)";
     return false;
   }
+  return true;
+}
+
+bool SetThreads(Options& options, const std::u16string& count) {
+  unsigned value = 0;
+  const bool digits = !count.empty() && count.size() <= 3 &&
+                      count.find_first_not_of(u"0123456789") == std::u16string::npos;
+  if (digits)
+    for (char16_t c : count) value = value * 10 + (c - u'0');
+  if (value < 1 || value > 256) {
+    options.error = "invalid thread count '" + Narrow(count) + "' (1 to 256)";
+    return false;
+  }
+  options.threads = value;
   return true;
 }
 
@@ -53,6 +70,10 @@ bool TakeOption(Options& options, const std::u16string& arg) {
     options.color = ColorMode::Auto;
   } else if (arg.starts_with(u"--color=") || arg.starts_with(u"--colour=")) {
     return SetColor(options, arg.substr(arg.find(u'=') + 1));
+  } else if (arg.starts_with(u"--threads=")) {
+    return SetThreads(options, arg.substr(arg.find(u'=') + 1));
+  } else if (arg.starts_with(u"-j")) {
+    return SetThreads(options, arg.substr(2));
   } else if (arg.size() > 2 && arg[0] == u'-' && arg[1] != u'-') {
     // Bundled short options: -rc.
     for (std::size_t i = 1; i < arg.size(); ++i) {
@@ -71,12 +92,15 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
   Options options;
   std::vector<const std::u16string*> operands;
   bool optionsEnded = false;
-  for (const std::u16string& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::u16string& arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != u'-') {
       // A lone "-" and "" are operands: an empty keyword text or folder text.
       operands.push_back(&arg);
     } else if (arg == u"--") {
       optionsEnded = true;
+    } else if (arg == u"-j" || arg == u"--threads") {
+      if (!SetThreads(options, i + 1 < args.size() ? args[++i] : std::u16string())) return options;
     } else if (!TakeOption(options, arg)) {
       return options;
     }

@@ -16,6 +16,7 @@ struct Options {
   bool help = false;
   bool version = false;
   ColorMode color = ColorMode::Auto;
+  unsigned threads = 0;  // threads that match files; 0: one per hardware thread
   std::u16string keywordText;
   std::optional<std::u16string> folderText;  // absent: the current folder
   std::string error;                         // set on bad usage

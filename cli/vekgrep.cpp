@@ -62,7 +62,8 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
 
   SearchState state;
   const SearchOutcome outcome =
-      RunSearch(state, options.keywordText, folderText, options.recursive, fileSystem);
+      RunSearch(state, options.keywordText, folderText, options.recursive, fileSystem, {},
+                SearchOptions{.threads = options.threads});
   const std::int32_t hits = HitCount(outcome.results);
   const KeywordList keywords = SplitKeywords(options.keywordText);
 
@@ -70,12 +71,14 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
     out.Write(FormatHitCount(hits));
     out.Write(u"\n");
   } else if (options.rtf) {
-    if (hits > 0) out.WriteBytes(HighlightKeywords(WriteRtf(ResultText(outcome.results)), keywords));
+    if (hits > 0)
+      out.WriteBytes(HighlightKeywords(WriteRtf(ResultText(outcome.results)), keywords));
   } else {
     const bool color = options.color == ColorMode::Always ||
                        (options.color == ColorMode::Auto && out.IsTerminal() && out.EnableColor());
     for (std::int32_t i = 0; i < hits; ++i) {
-      out.Write(color ? MarkKeywords(outcome.results[i], keywords, kRed, kPlain) : outcome.results[i]);
+      out.Write(color ? MarkKeywords(outcome.results[i], keywords, kRed, kPlain)
+                      : outcome.results[i]);
       out.Write(u"\n");
     }
   }

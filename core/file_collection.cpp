@@ -22,6 +22,7 @@ void CollectFiles(SearchState& state, const std::filesystem::path& folder, bool 
   for (FolderEntry& file : listing.files) {
     if (!IsDataFileName(file.name)) continue;
     ++state.gFileCount;
+    if (context.onFile) context.onFile(file.path);
     state.gFileList.push_back(std::move(file.path));
   }
   if (!recurse) return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct WalkContext {
   const EventPump& pump;
   std::vector<SearchProblem>& problems;
   std::vector<FolderIdentity> ancestors = {};  // folders on the current path, against loops
+  std::function<void(const std::filesystem::path&)> onFile = {};  // each data file as found
 };
 
 // Appends the data files of `folder`, then, when `recurse`, those of each subfolder's

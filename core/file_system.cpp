@@ -76,15 +76,18 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
   fs::directory_iterator it(folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const fs::directory_entry& entry = *it;
+    // The listing itself tells the type of most entries; only links need a look at their
+    // target.
     std::error_code typeError;
-    const fs::file_status own = entry.symlink_status(typeError);
-    fs::file_status target = own;
-    if (fs::is_symlink(own)) target = entry.status(typeError);
+    const bool link = entry.is_symlink(typeError);
+    const bool folder = entry.is_directory(typeError);
+    // A broken link is listed as a file so that reading it reports the problem.
+    const bool file = !folder && (entry.is_regular_file(typeError) ||
+                                  (link && !fs::exists(entry.status(typeError))));
     FolderEntry item{entry.path(), FileNameText(entry.path())};
-    if (fs::is_directory(target)) {
+    if (folder) {
       listing.subfolders.push_back(std::move(item));
-    } else if (fs::is_regular_file(target) || !fs::exists(target)) {
-      // A broken link is listed as a file so that reading it reports the problem.
+    } else if (file) {
       listing.files.push_back(std::move(item));
     }
   }
@@ -117,7 +120,9 @@ std::optional<FolderIdentity> StdFileSystem::Identity(const fs::path& folder) {
 }
 #else
 namespace {
-std::error_code LastError() { return {errno, std::generic_category()}; }
+std::error_code LastError() {
+  return {errno, std::generic_category()};
+}
 
 struct Descriptor {
   int fd;

@@ -45,6 +45,7 @@ class ByteBuffer {
   std::size_t capacity_ = 0;
 };
 
+// The search may call ReadFile from several threads at once, also while it lists folders.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

@@ -1,15 +1,9 @@
 #include "match_pool.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <exception>
 #include <iterator>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
-#include "line_matching.h"
 #include "text_convert.h"
 
 namespace vek {
@@ -34,78 +28,78 @@ void AppendResults(const std::filesystem::path& path, LineMatcher& matcher, std:
   });
 }
 
-struct FileOutcome {
-  ResultList lines;
-  std::error_code error;
-};
-
 }  // namespace
 
-unsigned MatchThreads(unsigned requested, std::size_t files) {
-  const unsigned wanted =
-      requested != 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
-  return static_cast<unsigned>(std::clamp<std::size_t>(files, 1, wanted));
+MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads)
+    : prototype_(keywords), fileSystem_(fileSystem) {
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  try {
+    while (helpers_.size() + 1 < threads) helpers_.emplace_back([this] { Work(); });
+  } catch (const std::system_error&) {
+    // No more threads to be had: those already running share the files.
+  }
 }
 
-void MatchFiles(std::span<const std::filesystem::path> files, const KeywordList& keywords,
-                FileSystem& fileSystem, unsigned threads, ResultList& results,
-                std::vector<SearchProblem>& problems) {
-  const LineMatcher prototype(keywords);
-  threads = MatchThreads(threads, files.size());
-  if (threads == 1) {
-    LineMatcher matcher(prototype);
-    ByteBuffer content;
-    for (const std::filesystem::path& path : files) {
-      if (std::error_code error = fileSystem.ReadFile(path, content)) {
-        problems.push_back({path, error});
-        continue;
-      }
-      AppendResults(path, matcher, content.View(), results);
-    }
-    return;
-  }
+MatchPool::~MatchPool() {
+  const std::lock_guard lock(mutex_);
+  next_ = jobs_.size();  // an unfinished search: drop what nobody has taken
+  Close();
+}
 
-  // Files are handed out one at a time, so a large file delays nobody; each keeps its own
-  // slot, which puts the merge back in collection order.
-  std::vector<FileOutcome> outcomes(files.size());
-  std::atomic<std::size_t> next{0};
-  std::mutex failureMutex;
-  std::exception_ptr failure;
-  const auto work = [&]() noexcept {
-    try {
-      LineMatcher matcher(prototype);
-      ByteBuffer content;
-      for (std::size_t d; (d = next.fetch_add(1, std::memory_order_relaxed)) < files.size();) {
-        FileOutcome& outcome = outcomes[d];
-        outcome.error = fileSystem.ReadFile(files[d], content);
-        if (!outcome.error) AppendResults(files[d], matcher, content.View(), outcome.lines);
-      }
-    } catch (...) {
-      next.store(files.size());  // the others stop at their next file
-      const std::lock_guard lock(failureMutex);
-      if (!failure) failure = std::current_exception();
-    }
-  };
+void MatchPool::Close() {
+  closed_ = true;
+  ready_.notify_all();
+}
+
+void MatchPool::Add(const std::filesystem::path& path) {
   {
-    std::vector<std::jthread> helpers;
-    helpers.reserve(threads - 1);
-    try {
-      while (helpers.size() + 1 < threads) helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      // No more threads to be had: those already running share the files.
-    }
-    work();
+    const std::lock_guard lock(mutex_);
+    jobs_.push_back({path, {}, {}});
   }
-  if (failure) std::rethrow_exception(failure);
+  ready_.notify_one();
+}
+
+void MatchPool::Work() noexcept {
+  try {
+    LineMatcher matcher(prototype_);
+    ByteBuffer content;
+    for (;;) {
+      Job* job = nullptr;
+      {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [this] { return next_ < jobs_.size() || closed_; });
+        if (next_ == jobs_.size()) return;
+        job = &jobs_[next_++];
+      }
+      job->error = fileSystem_.ReadFile(job->path, content);
+      if (!job->error) AppendResults(job->path, matcher, content.View(), job->lines);
+    }
+  } catch (...) {
+    const std::lock_guard lock(mutex_);
+    next_ = jobs_.size();  // the others stop at their next file
+    if (!failure_) failure_ = std::current_exception();
+    Close();
+  }
+}
+
+void MatchPool::Finish(ResultList& results, std::vector<SearchProblem>& problems) {
+  {
+    const std::lock_guard lock(mutex_);
+    Close();
+  }
+  Work();
+  for (std::jthread& helper : helpers_) helper.join();
+  if (failure_) std::rethrow_exception(failure_);
 
   std::size_t total = results.size();
-  for (const FileOutcome& outcome : outcomes) total += outcome.lines.size();
+  for (const Job& job : jobs_) total += job.lines.size();
   results.reserve(total + 1);  // and the empty element that ends a result list
-  for (std::size_t d = 0; d < files.size(); ++d) {
-    if (outcomes[d].error) problems.push_back({files[d], outcomes[d].error});
-    std::move(outcomes[d].lines.begin(), outcomes[d].lines.end(), std::back_inserter(results));
-    ResultList().swap(outcomes[d].lines);
+  for (Job& job : jobs_) {
+    if (job.error) problems.push_back({std::move(job.path), job.error});
+    std::move(job.lines.begin(), job.lines.end(), std::back_inserter(results));
+    ResultList().swap(job.lines);
   }
+  jobs_.clear();
 }
 
 }  // namespace vek

@@ -2,23 +2,58 @@
 // with the results put back in collection order.
 #pragma once
 
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <filesystem>
-#include <span>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "file_system.h"
+#include "line_matching.h"
 #include "search_core.h"
 
 namespace vek {
 
-// The threads a search uses for `requested` (0: one per hardware thread) and `files` files.
-unsigned MatchThreads(unsigned requested, std::size_t files);
+// Matches files as the walk hands them over, so that with more than one thread the matching
+// overlaps the walk. Whatever the thread count, the results and problems come out as a single
+// thread matching the files in order would produce them. Each thread holds one file at a time.
+class MatchPool {
+ public:
+  // `threads`: 0 for one per hardware thread. The calling thread counts as one: it walks
+  // while the others match, then joins them in Finish.
+  MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads);
+  ~MatchPool();
+  MatchPool(const MatchPool&) = delete;
+  MatchPool& operator=(const MatchPool&) = delete;
 
-// Matches `files` in order, appending their result lines "name(n)：line" to `results` and
-// each file that cannot be read to `problems`. Whatever the thread count, both come out as
-// a single thread would produce them. Each thread holds one file at a time.
-void MatchFiles(std::span<const std::filesystem::path> files, const KeywordList& keywords,
-                FileSystem& fileSystem, unsigned threads, ResultList& results,
-                std::vector<SearchProblem>& problems);
+  void Add(const std::filesystem::path& path);
+
+  // Matches what is left, waits for the other threads and appends the result lines
+  // "name(n)：line" and the files that could not be read, in the order the files were added.
+  void Finish(ResultList& results, std::vector<SearchProblem>& problems);
+
+ private:
+  struct Job {
+    std::filesystem::path path;
+    ResultList lines;
+    std::error_code error;
+  };
+
+  void Work() noexcept;
+  void Close();
+
+  const LineMatcher prototype_;
+  FileSystem& fileSystem_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Job> jobs_;  // a deque, so that a job stays put while more are added
+  std::size_t next_ = 0;  // the first job nobody has taken
+  bool closed_ = false;   // no more jobs will come
+  std::exception_ptr failure_;
+  std::vector<std::jthread> helpers_;  // last: joined before the rest goes
+};
 
 }  // namespace vek

@@ -50,9 +50,10 @@ struct SearchOutcome {
 
 // How a search uses the machine; it never changes what the search finds.
 struct SearchOptions {
-  // Threads that match the collected files (the walk always runs on the calling thread);
-  // 0 means one per hardware thread. With more than one, the file system's ReadFile is
-  // called from several threads at once.
+  // Threads that read and match the files, the calling thread included: it walks the
+  // folders while the others match what it has found so far, then joins them. 0 means one
+  // per hardware thread. With more than one, the file system's ReadFile is called from
+  // several threads at once, and while ListFolder runs.
   unsigned threads = 0;
 };
 

@@ -1,4 +1,3 @@
-#include <span>
 #include <string>
 
 #include "file_collection.h"
@@ -30,7 +29,11 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
 
   SearchOutcome outcome;
   const std::filesystem::path root = PathFromText(state.gSearchPath);
-  WalkContext walk{fileSystem, pump, outcome.problems};
+  MatchPool pool(keywords, fileSystem, options.threads);
+  WalkContext walk{
+      fileSystem, pump, outcome.problems, {}, [&pool](const std::filesystem::path& path) {
+        pool.Add(path);
+      }};
   if (subFolders) {
     if (std::optional<FolderIdentity> identity = fileSystem.Identity(root))
       walk.ancestors.push_back(std::move(*identity));
@@ -38,8 +41,7 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
   CollectFiles(state, root, subFolders, walk);
 
   outcome.results.clear();
-  MatchFiles(std::span(state.gFileList).subspan(1), keywords, fileSystem, options.threads,
-             outcome.results, outcome.problems);
+  pool.Finish(outcome.results, outcome.problems);
   outcome.results.emplace_back();
   return outcome;
 }

@@ -17,24 +17,6 @@ void AppendUtf16(char32_t cp, std::u16string& out) {
   }
 }
 
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
@@ -89,20 +71,55 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// The code point at text[i], and how many code units it takes; a lone surrogate is U+FFFD.
+char32_t CodePointAt(std::u16string_view text, std::size_t i, std::size_t& units) {
+  const char32_t cp = text[i];
+  units = 1;
+  if (cp < 0xD800 || cp > 0xDFFF) return cp;
+  if (cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    units = 2;
+    return 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  }
+  return kReplacement;
+}
+
+}  // namespace
+
+void AppendUtf8(std::u16string_view text, std::string& out) {
+  // Sized once, then written through a pointer: this is vekgrep's output path.
+  std::size_t length = 0;
+  for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
+    const char32_t cp = CodePointAt(text, i, units);
+    length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+  }
+  const std::size_t start = out.size();
+  out.resize(start + length);
+  char* p = out.data() + start;
+  for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
+    const char32_t cp = CodePointAt(text, i, units);
+    if (cp < 0x80) {
+      *p++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (cp >> 6));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      *p++ = static_cast<char>(0xE0 | (cp >> 12));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xF0 | (cp >> 18));
+      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size() * 3);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
-    }
-    AppendUtf8(cp, out);
-  }
+  AppendUtf8(text, out);
   return out;
 }
 
@@ -116,7 +133,9 @@ std::filesystem::path PathFromText(std::u16string_view text) {
   return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 #else
-std::u16string PathText(const std::filesystem::path& path) { return Utf8ToUtf16(path.native()); }
+std::u16string PathText(const std::filesystem::path& path) {
+  return Utf8ToUtf16(path.native());
+}
 
 std::filesystem::path PathFromText(std::u16string_view text) {
   return std::filesystem::path(Utf16ToUtf8(text));

@@ -269,15 +269,21 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   }
   files.push_back(tree / "missing.vek");
 
+  const auto matchFiles = [&](unsigned threads, ResultList& results,
+                              std::vector<SearchProblem>& problems) {
+    MatchPool pool({u"ア"}, fileSystem, threads);
+    for (const std::filesystem::path& file : files) pool.Add(file);
+    pool.Finish(results, problems);
+  };
   ResultList expected;
   std::vector<SearchProblem> expectedProblems;
-  MatchFiles(files, {u"ア"}, fileSystem, 1, expected, expectedProblems);
+  matchFiles(1, expected, expectedProblems);
   ASSERT_GE(expected.size(), 50u);
   ASSERT_EQ(expectedProblems.size(), 6u);
   for (unsigned threads : {0u, 2u, 3u, 100u}) {
     ResultList results{u"kept"};
     std::vector<SearchProblem> problems;
-    MatchFiles(files, {u"ア"}, fileSystem, threads, results, problems);
+    matchFiles(threads, results, problems);
     EXPECT_EQ(results.front(), u"kept");
     EXPECT_EQ(ResultList(results.begin() + 1, results.end()), expected) << threads;
     ASSERT_EQ(problems.size(), expectedProblems.size());

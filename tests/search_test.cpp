@@ -62,9 +62,9 @@ TEST(RunSearch, NumbersHitsPerFileInCollectionOrder) {
   tree.Write("a.vek", u"猫と犬\r\n犬だけ\r\n犬と猫\r\n猫と犬と鳥\r\n");
   tree.Write("b.vek", u"猫犬\n猫 犬");
   const SearchOutcome outcome = Search(tree.root(), u"猫 犬");
-  EXPECT_EQ(Lines(outcome), (std::vector<std::u16string>{
-                                u"a.vek(1)：猫と犬", u"a.vek(2)：犬と猫", u"a.vek(3)：猫と犬と鳥",
-                                u"b.vek(1)：猫犬", u"b.vek(2)：猫 犬"}));
+  EXPECT_EQ(Lines(outcome), (std::vector<std::u16string>{u"a.vek(1)：猫と犬", u"a.vek(2)：犬と猫",
+                                                         u"a.vek(3)：猫と犬と鳥", u"b.vek(1)：猫犬",
+                                                         u"b.vek(2)：猫 犬"}));
   EXPECT_EQ(HitCount(outcome.results), 5);
   EXPECT_TRUE(outcome.problems.empty());
 }
@@ -101,7 +101,8 @@ TEST(RunSearch, DecodesCp932AndKeepsUndecodableBytesVisible) {
   TempTree tree;
   // 85 40 is no character: U+FFFD, then "@" decoded from the very next byte.
   tree.WriteBytes("x.vek", "\x82\xa0\x85\x40@\r\n\x96\x7b");
-  EXPECT_EQ(Lines(Search(tree.root(), u"@")), (std::vector<std::u16string>{u"x.vek(1)：あ\uFFFD@@"}));
+  EXPECT_EQ(Lines(Search(tree.root(), u"@")),
+            (std::vector<std::u16string>{u"x.vek(1)：あ\uFFFD@@"}));
   EXPECT_EQ(Lines(Search(tree.root(), u"本")), (std::vector<std::u16string>{u"x.vek(1)：本"}));
   // The trail byte 7B of 本 is no "{" of its own.
   EXPECT_EQ(HitCount(Search(tree.root(), u"{").results), 0);
@@ -113,8 +114,8 @@ TEST(RunSearch, CollectsDataFilesByLowerCasedName) {
     tree.Write(name, u"hit");
   tree.Folder("dir.vek");  // a folder is never read as a file
   const std::vector<std::u16string> lines = Lines(Search(tree.root(), u"hit", false));
-  EXPECT_EQ(lines, (std::vector<std::u16string>{u".vek(1)：hit", u"a.VEK(1)：hit",
-                                                u"b.Vek(1)：hit"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::u16string>{u".vek(1)：hit", u"a.VEK(1)：hit", u"b.Vek(1)：hit"}));
 }
 
 TEST(RunSearch, WalksDepthFirstOwnFilesFirstInCaseInsensitiveNameOrder) {
@@ -150,8 +151,8 @@ TEST(RunSearch, WithoutSubfoldersNeitherEntersNorPumps) {
   SearchState state;
   StdFileSystem fileSystem;
   int pumps = 0;
-  const SearchOutcome outcome = RunSearch(state, u"hit", PathText(tree.root()), false, fileSystem,
-                                          [&pumps] { ++pumps; });
+  const SearchOutcome outcome =
+      RunSearch(state, u"hit", PathText(tree.root()), false, fileSystem, [&pumps] { ++pumps; });
   EXPECT_EQ(HitCount(outcome.results), 1);
   EXPECT_EQ(pumps, 0);
 }
@@ -208,10 +209,10 @@ TEST(RunSearch, RootThatVanishedIsReported) {
 TEST(RunSearch, LinksAreFollowedButLoopsAreNotWalkedTwice) {
   TempTree tree;
   tree.Write("real/r.vek", u"hit");
-  fs::create_directory_symlink(tree / "real", tree / "alias");     // followed: seen twice
-  fs::create_directory_symlink(tree.root(), tree / "real/up");     // back to the root: a loop
+  fs::create_directory_symlink(tree / "real", tree / "alias");      // followed: seen twice
+  fs::create_directory_symlink(tree.root(), tree / "real/up");      // back to the root: a loop
   fs::create_directory_symlink(tree / "real", tree / "real/self");  // into itself: a loop
-  fs::create_symlink(tree / "missing.vek", tree / "broken.vek");   // reported when read
+  fs::create_symlink(tree / "missing.vek", tree / "broken.vek");    // reported when read
   const SearchOutcome outcome = Search(tree.root(), u"hit");
   EXPECT_EQ(Lines(outcome), (std::vector<std::u16string>{u"r.vek(1)：hit", u"r.vek(1)：hit"}));
   ASSERT_EQ(outcome.problems.size(), 1u);

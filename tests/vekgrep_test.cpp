@@ -64,6 +64,13 @@ TEST_F(VekgrepTest, PrintsResultLinesInUtf8AndExitsZero) {
   EXPECT_EQ(run.status, 0);
 }
 
+TEST_F(VekgrepTest, AnyThreadCountGivesTheSameOutput) {
+  for (int i = 0; i < 40; ++i) tree_.Write("t/" + std::to_string(i) + ".vek", u"猫犬\r\n犬");
+  const std::string one = Vekgrep(tree_.root(), {"-j1", "-r", "猫 犬"}).out;
+  EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "--threads=3", "猫 犬"}).out, one);
+  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "256", "-r", "猫 犬"}).out, one);
+}
+
 TEST_F(VekgrepTest, FolderArgumentAndNoRecursion) {
   const Finished run = Vekgrep("/", {"猫", tree_.root().string()});
   EXPECT_EQ(run.out, "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n");
@@ -86,10 +93,13 @@ TEST_F(VekgrepTest, CountAsTheWindowShowsIt) {
 }
 
 TEST_F(VekgrepTest, BadUsageExitsTwo) {
-  for (const auto& args : {std::initializer_list<std::string>{},
-                           std::initializer_list<std::string>{"--bogus", "猫"},
-                           std::initializer_list<std::string>{"猫", ".", "extra"},
-                           std::initializer_list<std::string>{"--color=sometimes", "猫"}}) {
+  for (const auto& args :
+       {std::initializer_list<std::string>{}, std::initializer_list<std::string>{"--bogus", "猫"},
+        std::initializer_list<std::string>{"猫", ".", "extra"},
+        std::initializer_list<std::string>{"--color=sometimes", "猫"},
+        std::initializer_list<std::string>{"-j0", "猫"},
+        std::initializer_list<std::string>{"--threads=x", "猫"},
+        std::initializer_list<std::string>{"猫", "-j"}}) {
     const Finished run = Vekgrep(tree_.root(), args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
@@ -106,7 +116,8 @@ TEST_F(VekgrepTest, UnreadableFilesAreReportedAfterTheResults) {
   std::filesystem::create_symlink(tree_ / "missing", tree_ / "broken.vek");
   const Finished run = Vekgrep(tree_.root(), {"猫"});
   EXPECT_EQ(run.out, "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n");
-  EXPECT_EQ(run.err, "vekgrep: " + (tree_ / "broken.vek").string() + ": No such file or directory\n");
+  EXPECT_EQ(run.err,
+            "vekgrep: " + (tree_ / "broken.vek").string() + ": No such file or directory\n");
   EXPECT_EQ(run.status, 2);
 }
 

@@ -5,8 +5,8 @@
 #
 #   tools/bench.sh [--size 256M] [--seed 1] [--sets "a c d"] [--threads "1 2"] [--runs 10]
 #
-# The search is bench/vek_search: vekgrep's search and output, with its matching threads from
-# VEK_THREADS. Every tool runs through "peers.sh run TOOL", so all pay the same start-up;
+# The search is vekgrep itself, with -j for its matching threads. Every tool runs through
+# "peers.sh run TOOL", so all pay the same start-up;
 # output goes to a pipe, the page cache is warm. The corpus is made with make-corpus (needs
 # the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED unless it is
 # there; its manifest has the exact hit count of each set, which every tool must reproduce
@@ -37,8 +37,7 @@ done
 command -v hyperfine > /dev/null || { echo "bench.sh: needs hyperfine (apt-get install hyperfine)" >&2; exit 2; }
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build "$BUILD" -j2 --target vek_search > /dev/null
-SEARCH=$BUILD/bench/vek_search
+cmake --build "$BUILD" -j2 --target vekgrep > /dev/null
 
 CORPUS=/tmp/vek-corpus-$SIZE-s$SEED
 [[ -f $CORPUS.manifest.json ]] || "$TOOLS/make-corpus" --seed "$SEED" --size "$SIZE" "$CORPUS" > /dev/null
@@ -53,6 +52,11 @@ print(" ".join(s["keywords"]) if sys.argv[3] == "keywords" else s["hits"])' "$CO
 
 OUT=$(mktemp -d)
 trap 'rm -rf "$OUT"' EXIT
+# peers.sh runs "$VEKGREP -r -- KEYWORDS FOLDER": one small launcher per thread count.
+for t in $THREADS; do
+  printf '#!/bin/sh\nexec %q -j%s "$@"\n' "$BUILD/cli/vekgrep" "$t" > "$OUT/vekgrep-j$t"
+  chmod +x "$OUT/vekgrep-j$t"
+done
 RG=0
 command -v rg > /dev/null && RG=1
 
@@ -73,10 +77,10 @@ for set in $SETS; do
   read -r -a words <<< "$keywords"
   commands=() rss=()
   for t in $THREADS; do
-    got=$({ VEK_THREADS=$t /usr/bin/time -f %M -o "$OUT/rss-$t" "$SEARCH" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
+    got=$({ /usr/bin/time -f %M -o "$OUT/rss-$t" "$BUILD/cli/vekgrep" -j"$t" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
     rss+=("$(awk 'END {printf "%.1f", $1 / 1024}' "$OUT/rss-$t")")
     [[ $got == "$expected" ]] || { echo "bench.sh: set $set, $t threads: $got hits, manifest says $expected" >&2; exit 1; }
-    commands+=(-n "j$t" "VEK_THREADS=$t VEKGREP=$SEARCH bash $(printf '%q ' "$TOOLS/peers.sh" run vekgrep "$CORPUS" "${words[@]}")")
+    commands+=(-n "j$t" "VEKGREP=$OUT/vekgrep-j$t bash $(printf '%q ' "$TOOLS/peers.sh" run vekgrep "$CORPUS" "${words[@]}")")
   done
   if ((RG)); then
     got=$(bash "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
