@@ -88,14 +88,10 @@ char32_t CodePointAt(std::u16string_view text, std::size_t i, std::size_t& units
 }  // namespace
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
-  // Sized once, then written through a pointer: this is vekgrep's output path.
-  std::size_t length = 0;
-  for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
-    const char32_t cp = CodePointAt(text, i, units);
-    length += cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-  }
+  // Written through a pointer into room for the longest form (3 bytes a code unit), then cut
+  // back: this is vekgrep's output path.
   const std::size_t start = out.size();
-  out.resize(start + length);
+  out.resize(start + 3 * text.size());
   char* p = out.data() + start;
   for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
     const char32_t cp = CodePointAt(text, i, units);
@@ -115,6 +111,7 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
       *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
