@@ -93,14 +93,23 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
   const std::size_t start = out.size();
   out.resize(start + 3 * text.size());
   char* p = out.data() + start;
-  for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
-    const char32_t cp = CodePointAt(text, i, units);
-    if (cp < 0x80) {
-      *p++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (cp >> 6));
-      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
+  for (std::size_t i = 0; i < text.size();) {
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
+      ++i;
+      continue;
+    }
+    std::size_t units = 1;
+    const char32_t cp = (c & 0xF800) == 0xD800 ? CodePointAt(text, i, units) : c;
+    i += units;
+    if (cp < 0x10000) {
       *p++ = static_cast<char>(0xE0 | (cp >> 12));
       *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
       *p++ = static_cast<char>(0x80 | (cp & 0x3F));
