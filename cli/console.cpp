@@ -14,7 +14,8 @@
 
 namespace vek::cli {
 namespace {
-constexpr std::size_t kFlushSize = 1 << 20;
+constexpr std::size_t kFlushSize = 1 << 18;
+constexpr int kPipeSize = 1 << 20;
 }
 
 #ifdef _WIN32
@@ -62,7 +63,7 @@ Output::Output(std::FILE* stream) : stream_(stream) {
   // lines; a larger one lets many hits flow in a few writes. Best effort.
   struct stat st {};
   if (::fstat(fileno(stream), &st) == 0 && S_ISFIFO(st.st_mode))
-    ::fcntl(fileno(stream), F_SETPIPE_SZ, static_cast<int>(kFlushSize));
+    ::fcntl(fileno(stream), F_SETPIPE_SZ, kPipeSize);
 #endif
 }
 
