@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
+# Installs and builds first, so that what the message below suggests works right away.
+stage="$(tools/build-windows-stage.sh)"
 if [[ -z ${DISPLAY:-} ]]; then
   cat >&2 <<'TEXT'
 start: no X display (DISPLAY is not set), so the window has nowhere to appear.
@@ -15,7 +17,6 @@ TEXT
   exit 2
 fi
 
-stage="$(tools/build-windows-stage.sh)"
 # shellcheck source=wine-env.sh
 source tools/wine-env.sh
 echo "start: $stage/VekSearch.exe (Wine's messages go to $stage/wine.log)"
