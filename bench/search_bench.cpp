@@ -67,7 +67,9 @@ void SearchCorpus(benchmark::State& state, std::u16string keywords) {
   std::int32_t hits = 0;
   for (auto _ : state) {
     vek::SearchState shared;
-    const vek::SearchOutcome outcome = vek::RunSearch(shared, keywords, folder, true, fileSystem);
+    const vek::SearchOutcome outcome =
+        vek::RunSearch(shared, keywords, folder, true, fileSystem, {},
+                       vek::SearchOptions{.threads = static_cast<unsigned>(state.range(0))});
     hits = vek::HitCount(outcome.results);
     benchmark::DoNotOptimize(hits);
   }
@@ -75,9 +77,20 @@ void SearchCorpus(benchmark::State& state, std::u16string keywords) {
   state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
 }
 
-BENCHMARK_CAPTURE(SearchCorpus, many_hits, u"ファイル システム")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(SearchCorpus, no_hits, u"量子暗号通信")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SearchCorpus, many_hits, u"ファイル システム")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SearchCorpus, no_hits, u"量子暗号通信")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SearchCorpus, three_keywords, u"ファイル システム 設定")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
