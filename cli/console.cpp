@@ -16,7 +16,7 @@ namespace vek::cli {
 namespace {
 constexpr std::size_t kFlushSize = 1 << 18;
 constexpr int kPipeSize = 1 << 20;
-}
+}  // namespace
 
 #ifdef _WIN32
 namespace {

@@ -9,8 +9,7 @@ namespace {
 
 TEST(TextConvert, RoundTripsEveryKindOfCharacter) {
   const std::u16string text = u"a\u00e9\u3042\uff71\U0001F600\uFFFDz";
-  EXPECT_EQ(Utf16ToUtf8(text),
-            "a\xC3\xA9\xE3\x81\x82\xEF\xBD\xB1\xF0\x9F\x98\x80\xEF\xBF\xBDz");
+  EXPECT_EQ(Utf16ToUtf8(text), "a\xC3\xA9\xE3\x81\x82\xEF\xBD\xB1\xF0\x9F\x98\x80\xEF\xBF\xBDz");
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
 }
 
