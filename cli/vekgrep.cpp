@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 #include "system_error_text.h"
+#include "win_file_system.h"
 #endif
 
 namespace vek::cli {
@@ -49,7 +50,11 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
     return kExitHits;
   }
 
+#ifdef _WIN32
+  ui::WinFileSystem fileSystem;
+#else
   StdFileSystem fileSystem;
+#endif
   const std::u16string folderText =
       options.folderText ? *options.folderText : PathText(std::filesystem::current_path());
   if (const InputVerdict verdict = CheckInput(options.keywordText, folderText, fileSystem);

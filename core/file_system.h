@@ -69,7 +69,7 @@ class FileSystem {
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b);
 
 // The real file system, through std::filesystem.
-class StdFileSystem final : public FileSystem {
+class StdFileSystem : public FileSystem {
  public:
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override;
   std::error_code ReadFile(const std::filesystem::path& file, ByteBuffer& content) override;

@@ -19,6 +19,7 @@
 #include "rtf.h"
 #include "system_error_text.h"
 #include "text_convert.h"
+#include "win_file_system.h"
 #include "wide_text.h"
 
 namespace vek::ui {
@@ -408,7 +409,7 @@ void frmVekSearch::cmdSearch_Click() {
     const std::u16string folderText = ToU16(WindowText(controls_.txtFilePath));
     const bool subFolders =
         ::SendMessageW(controls_.chkSubFolder, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    StdFileSystem fileSystem;
+    WinFileSystem fileSystem;
     outcome = RunSearch(module_.shared, keywordText, folderText, subFolders, fileSystem,
                         [this] { PumpPendingMessages(hwnd_); });
     if (closeAfterSearch_) {
@@ -445,7 +446,7 @@ void frmVekSearch::ReportProblems(const std::vector<SearchProblem>& problems) {
 }
 
 bool frmVekSearch::ValidateInput() {
-  StdFileSystem fileSystem;
+  WinFileSystem fileSystem;
   const InputVerdict verdict = CheckInput(ToU16(WindowText(controls_.txtKeyWord)),
                                           ToU16(WindowText(controls_.txtFilePath)), fileSystem);
   if (verdict.accepted) return true;
@@ -457,7 +458,7 @@ bool frmVekSearch::ValidateInput() {
 void frmVekSearch::cmdDirectory_Click() {
   if (searching_) return;
   const std::wstring start = WindowText(controls_.txtFilePath);
-  StdFileSystem fileSystem;
+  WinFileSystem fileSystem;
   if (!FolderExists(ToU16(start), fileSystem)) return;
   const std::wstring chosen = BrowseForFolder(hwnd_, ToWide(kBrowseTitle), start);
   if (!chosen.empty()) ::SetWindowTextW(controls_.txtFilePath, chosen.c_str());
