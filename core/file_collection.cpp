@@ -13,13 +13,15 @@ bool IsDataFileName(std::u16string_view name) {
   });
 }
 
-void CollectFiles(SearchState& state, const std::filesystem::path& folder, bool recurse,
+void CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
                   WalkContext& context) {
   FolderListing listing;
   if (std::error_code ec = context.fileSystem.ListFolder(folder, listing)) {
     context.problems.push_back({folder, ec});
   }
-  for (FolderEntry& file : listing.files) {
+  // Each entry goes as its path moves on, so that a large folder is not held twice.
+  for (; !listing.files.empty(); listing.files.pop_front()) {
+    FolderEntry& file = listing.files.front();
     if (!IsDataFileName(file.name)) continue;
     ++state.gFileCount;
     if (context.onFile) context.onFile(file.path);

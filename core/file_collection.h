@@ -27,7 +27,6 @@ struct WalkContext {
 // subfolder it pumps events and stops the whole walk once state.gCancel is set. A folder
 // that cannot be listed is recorded in the problems and skipped; a folder already on the
 // current path (reached again through a link) is not entered again.
-void CollectFiles(SearchState& state, const std::filesystem::path& folder, bool recurse,
-                  WalkContext& context);
+void CollectFiles(SearchState& state, const NativePath& folder, bool recurse, WalkContext& context);
 
 }  // namespace vek

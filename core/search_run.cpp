@@ -49,7 +49,7 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
     if (std::optional<FolderIdentity> identity = fileSystem.Identity(root))
       walk.ancestors.push_back(std::move(*identity));
   }
-  CollectFiles(state, root, subFolders, walk);
+  CollectFiles(state, root.native(), subFolders, walk);
   pool.Finish();
 
   outcome.results.emplace_back();
