@@ -83,21 +83,21 @@ void SearchCorpus(benchmark::State& state, std::u16string keywords) {
 }
 
 BENCHMARK_CAPTURE(SearchCorpus, many_hits, u"ファイル システム")
-    ->Arg(1)
-    ->Arg(2)
+    ->Args({1, 0})
+    ->Args({2, 0})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SearchCorpus, no_hits, u"量子暗号通信")
-    ->Arg(1)
-    ->Arg(2)
+    ->Args({1, 0})
+    ->Args({2, 0})
     ->Args({1, 64})
     ->Args({1, 256})
     ->Args({1, 4096})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(SearchCorpus, three_keywords, u"ファイル システム 設定")
-    ->Arg(1)
-    ->Arg(2)
+    ->Args({1, 0})
+    ->Args({2, 0})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
