@@ -19,8 +19,8 @@
 #include "rtf.h"
 #include "system_error_text.h"
 #include "text_convert.h"
-#include "win_file_system.h"
 #include "wide_text.h"
+#include "win_file_system.h"
 
 namespace vek::ui {
 namespace {
@@ -168,6 +168,8 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SIZE:
       ::SendMessageW(controls_.StatusBar1, WM_SIZE, 0, 0);  // docks it to the bottom edge
+      // The bar repaints only what it gained, which would leave its old size grip drawn.
+      ::InvalidateRect(controls_.StatusBar1, nullptr, TRUE);
       Form_Resize();
       return 0;
     case WM_DPICHANGED: {
@@ -259,8 +261,8 @@ void frmVekSearch::CreateControls() {
   const auto create = [this](const wchar_t* windowClass, const wchar_t* text, DWORD style,
                              DWORD exStyle, int id) {
     const HWND control = ::CreateWindowExW(
-        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0, 0, 0,
+        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     ::SetWindowSubclass(control, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
     return control;
   };
@@ -286,6 +288,12 @@ void frmVekSearch::CreateControls() {
                                  WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                              WS_EX_CLIENTEDGE, kIdRtbSearchResult);
   c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
+  // The design lets labels reach into the boxes below them; with every control clipping its
+  // siblings, the labels go to the bottom so that boxes and buttons are drawn whole. Labels
+  // are no tab stops, so the tab order stays the creation order.
+  for (const HWND label : {c.lblFilePath, c.lblKeyWord, c.lblSearchResult, c.lblSearchCount}) {
+    ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
 
   // Large results must not be cut at the control's default limit of 32K characters.
   ::SendMessageW(c.rtbSearchResult, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);

@@ -258,6 +258,32 @@ RECT OuterRect(HWND window) {
   return rect;
 }
 
+std::vector<std::uint32_t> ShownPixels(HWND control) {
+  const HWND top = ::GetAncestor(control, GA_ROOT);
+  const RECT rect = OuterRect(control);
+  const RECT frame = OuterRect(top);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+  // A window DC without child clipping, so that the children's pixels can be read back.
+  const HDC source = ::GetDCEx(top, nullptr, DCX_WINDOW | DCX_CACHE);
+  const HDC memory = ::CreateCompatibleDC(source);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, source, rect.left - frame.left, rect.top - frame.top,
+           SRCCOPY);
+  ::GdiFlush();
+  std::copy_n(static_cast<const std::uint32_t*>(bits), pixels.size(), pixels.begin());
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(top, source);
+  return pixels;
+}
+
 void WindowTest::SetUp() {
   module_.shared.gSearchPath = u"C:\\windows";
   form_.emplace(::GetModuleHandleW(nullptr), module_);

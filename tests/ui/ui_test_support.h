@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -114,6 +115,8 @@ std::string ExpectedColours(std::wstring_view text, const std::vector<std::wstri
 // A control's rectangle in its parent's client coordinates.
 RECT ClientRect(HWND control);
 RECT OuterRect(HWND window);
+// What the window's surface holds where the control is, one 0x00RRGGBB value per pixel.
+std::vector<std::uint32_t> ShownPixels(HWND control);
 
 // The real window, open in this process.
 class WindowTest : public testing::Test {

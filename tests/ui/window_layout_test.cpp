@@ -129,6 +129,31 @@ TEST_F(WindowLayoutTest, NoRoomBelowTheResultBoxLeavesItsHeight) {
   ExpectAligned();  // the widths still follow
 }
 
+TEST_F(WindowLayoutTest, EveryResizeLeavesEveryControlFullyPainted) {
+  // What the screen shows of each control must be what the control paints when asked alone:
+  // no blank button, no stale size grip, no label drawn over a box.
+  const auto expectPainted = [this](const char* step) {
+    for (const HWND control : {c().chkSubFolder, c().txtFilePath, c().cmdDirectory, c().txtKeyWord,
+                               c().cmdSearch, c().StatusBar1}) {
+      const auto shown = ShownPixels(control);
+      ::RedrawWindow(control, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+      EXPECT_TRUE(shown == ShownPixels(control)) << step << " " << ::GetDlgCtrlID(control);
+    }
+  };
+  expectPainted("open");
+  Resize(900, 600);
+  expectPainted("enlarged");
+  ::ShowWindow(hwnd(), SW_MAXIMIZE);
+  Pump();
+  expectPainted("maximised");
+  ::ShowWindow(hwnd(), SW_RESTORE);
+  Pump();
+  expectPainted("restored");
+  Resize(500, 300);
+  expectPainted("shrunk");
+}
+
 TEST_F(WindowLayoutTest, MinimisingLeavesTheControlsInPlace) {
   const auto before = AllBoxes();
   ::ShowWindow(hwnd(), SW_MINIMIZE);
