@@ -27,7 +27,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"frmVekSearch";
 
-// Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: neither may act.
+// Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: Enter searches
+// from the two text boxes only, Esc does nothing.
 enum ControlId : int {
   kIdLblFilePath = 100,
   kIdChkSubFolder,
@@ -181,7 +182,11 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_COMMAND:
-      if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      if (lParam != 0) {
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+      } else if (LOWORD(wParam) == IDOK) {
+        OnEnterKey();
+      }
       return 0;
     case WM_NOTIFY:
       OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -224,6 +229,11 @@ void frmVekSearch::OnCommand(int id, int code) {
     default:
       break;
   }
+}
+
+void frmVekSearch::OnEnterKey() {
+  const HWND focus = ::GetFocus();
+  if (focus == controls_.txtKeyWord || focus == controls_.txtFilePath) cmdSearch_Click();
 }
 
 void frmVekSearch::OnNotify(const NMHDR& header) {
@@ -295,6 +305,7 @@ void frmVekSearch::CreateControls() {
     ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 
+  AttachReadOnlyBoxBehaviour(c.rtbSearchResult);
   // Large results must not be cut at the control's default limit of 32K characters.
   ::SendMessageW(c.rtbSearchResult, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
   CHARFORMAT2W normal = NormalCharFormat();

@@ -77,6 +77,33 @@ class DialogWatcher {
   std::jthread thread_;
 };
 
+// Watches the calling (window) thread for popup menus from a second thread: each one is read
+// and then answered with the access key `pick` (Esc when it is 0).
+class MenuWatcher {
+ public:
+  struct Item {
+    std::wstring text;  // empty for a separator
+    bool enabled = false;
+    bool operator==(const Item&) const = default;
+  };
+  explicit MenuWatcher(wchar_t pick);
+  ~MenuWatcher();
+  MenuWatcher(const MenuWatcher&) = delete;
+  MenuWatcher& operator=(const MenuWatcher&) = delete;
+
+  std::vector<std::vector<Item>> Seen() const;
+
+ private:
+  void Watch(std::stop_token stop);
+
+  const DWORD uiThread_;
+  const wchar_t pick_;
+  mutable std::mutex mutex_;
+  std::vector<std::vector<Item>> seen_;
+  std::vector<HWND> answered_;
+  std::jthread thread_;
+};
+
 // Runs an action from inside the running search: posted now, it is dispatched by the first
 // event pump of the folder walk (or by the next message loop).
 class PumpedAction {
@@ -102,6 +129,9 @@ void Pump();
 void SetText(HWND control, std::wstring_view text);
 std::wstring Text(HWND control);
 void Click(HWND button);
+// A key pressed and released on the focused control, Shift held if asked, handled as the
+// program's own message loop handles it (dialog keys included), with what follows from it.
+void PressKey(HWND window, WPARAM key, bool shift = false);
 // A left click at the middle of a status-bar panel (0-based), sent or posted.
 void ClickPanel(HWND statusBar, int part, bool post);
 
