@@ -82,10 +82,11 @@ std::filesystem::path TempTree::File(std::wstring_view relative,
   return file;
 }
 
-DialogWatcher::DialogWatcher(int answer, HWND countLabel)
+DialogWatcher::DialogWatcher(int answer, HWND countLabel, std::function<bool(HWND)> ready)
     : uiThread_(::GetCurrentThreadId()),
       answer_(answer),
       countLabel_(countLabel),
+      ready_(std::move(ready)),
       thread_([this](std::stop_token stop) { Watch(stop); }) {}
 
 DialogWatcher::~DialogWatcher() {
@@ -105,6 +106,7 @@ void DialogWatcher::Watch(std::stop_token stop) {
         const std::lock_guard lock(mutex_);
         if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
       }
+      if (ready_ && !ready_(box)) continue;
       SeenDialog dialog;
       dialog.title = Text(box);
       wchar_t text[4096] = {};

@@ -55,10 +55,12 @@ struct SeenDialog {
 };
 
 // Watches the calling (window) thread for dialogs from a second thread: each one is read and
-// then answered with `answer`, so that the modal call that opened it returns.
+// then answered with `answer`, so that the modal call that opened it returns. With `ready`,
+// a dialog is answered only once it shows what a user would wait for.
 class DialogWatcher {
  public:
-  explicit DialogWatcher(int answer = IDOK, HWND countLabel = nullptr);
+  explicit DialogWatcher(int answer = IDOK, HWND countLabel = nullptr,
+                         std::function<bool(HWND)> ready = {});
   ~DialogWatcher();
   DialogWatcher(const DialogWatcher&) = delete;
   DialogWatcher& operator=(const DialogWatcher&) = delete;
@@ -71,6 +73,7 @@ class DialogWatcher {
   const DWORD uiThread_;
   const int answer_;
   const HWND countLabel_;
+  const std::function<bool(HWND)> ready_;
   mutable std::mutex mutex_;
   std::vector<SeenDialog> seen_;
   std::vector<HWND> answered_;
