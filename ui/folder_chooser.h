@@ -12,7 +12,8 @@ namespace vek::ui {
 // when the shell gave an item without a file-system path.
 std::wstring BrowseForFolder(HWND owner, std::wstring_view title, const std::wstring& startFolder);
 
-// Preselects the start folder (passed as the callback data) once the dialog is up.
+// Preselects the start folder (passed as the callback data) once the dialog is up, and again
+// until the shell's tree holds it if the first attempt finds the tree not ready.
 int CALLBACK BrowseCallbackProc(HWND window, UINT message, LPARAM parameter, LPARAM data);
 
 }  // namespace vek::ui

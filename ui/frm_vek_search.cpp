@@ -19,15 +19,16 @@
 #include "rtf.h"
 #include "system_error_text.h"
 #include "text_convert.h"
-#include "win_file_system.h"
 #include "wide_text.h"
+#include "win_file_system.h"
 
 namespace vek::ui {
 namespace {
 
 constexpr wchar_t kClassName[] = L"frmVekSearch";
 
-// Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: neither may act.
+// Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: Enter searches
+// from the two text boxes only, Esc does nothing.
 enum ControlId : int {
   kIdLblFilePath = 100,
   kIdChkSubFolder,
@@ -168,6 +169,8 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SIZE:
       ::SendMessageW(controls_.StatusBar1, WM_SIZE, 0, 0);  // docks it to the bottom edge
+      // The bar repaints only what it gained, which would leave its old size grip drawn.
+      ::InvalidateRect(controls_.StatusBar1, nullptr, TRUE);
       Form_Resize();
       return 0;
     case WM_DPICHANGED: {
@@ -179,7 +182,11 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_COMMAND:
-      if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      if (lParam != 0) {
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+      } else if (LOWORD(wParam) == IDOK) {
+        OnEnterKey();
+      }
       return 0;
     case WM_NOTIFY:
       OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -224,6 +231,11 @@ void frmVekSearch::OnCommand(int id, int code) {
   }
 }
 
+void frmVekSearch::OnEnterKey() {
+  const HWND focus = ::GetFocus();
+  if (focus == controls_.txtKeyWord || focus == controls_.txtFilePath) cmdSearch_Click();
+}
+
 void frmVekSearch::OnNotify(const NMHDR& header) {
   if (header.hwndFrom != controls_.StatusBar1 || header.code != NM_CLICK) return;
   // The panel is found from the click point: the item index the bar reports is not reliable
@@ -259,8 +271,8 @@ void frmVekSearch::CreateControls() {
   const auto create = [this](const wchar_t* windowClass, const wchar_t* text, DWORD style,
                              DWORD exStyle, int id) {
     const HWND control = ::CreateWindowExW(
-        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        exStyle, windowClass, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0, 0, 0,
+        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     ::SetWindowSubclass(control, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
     return control;
   };
@@ -286,7 +298,14 @@ void frmVekSearch::CreateControls() {
                                  WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                              WS_EX_CLIENTEDGE, kIdRtbSearchResult);
   c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
+  // The design lets labels reach into the boxes below them; with every control clipping its
+  // siblings, the labels go to the bottom so that boxes and buttons are drawn whole. Labels
+  // are no tab stops, so the tab order stays the creation order.
+  for (const HWND label : {c.lblFilePath, c.lblKeyWord, c.lblSearchResult, c.lblSearchCount}) {
+    ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
 
+  AttachReadOnlyBoxBehaviour(c.rtbSearchResult);
   // Large results must not be cut at the control's default limit of 32K characters.
   ::SendMessageW(c.rtbSearchResult, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
   CHARFORMAT2W normal = NormalCharFormat();

@@ -54,6 +54,7 @@ class frmVekSearch {
                                       UINT_PTR id, DWORD_PTR self);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int code);
+  void OnEnterKey();
   void OnNotify(const NMHDR& header);
   void OnActivate(bool active);
   bool OnSetCursor();

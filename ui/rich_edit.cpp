@@ -1,8 +1,13 @@
 #include "rich_edit.h"
 
+#include <commctrl.h>
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <type_traits>
 
 namespace vek::ui {
 namespace {
@@ -20,7 +25,112 @@ DWORD CALLBACK ReadRtf(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given
   return 0;
 }
 
+constexpr UINT_PTR kReadOnlyBoxSubclass = 0x5642;  // 'VB'
+
+// Worded as the system's own edit menu words them on a Japanese system.
+constexpr wchar_t kMenuCopy[] = L"コピー(&C)";
+constexpr wchar_t kMenuSelectAll[] = L"すべて選択(&A)";
+enum MenuCommand : UINT { kCommandCopy = 1, kCommandSelectAll };
+
+struct MenuDestroyer {
+  void operator()(HMENU menu) const noexcept { ::DestroyMenu(menu); }
+};
+
+// Where a menu opened from the keyboard appears: under the caret, inside the box.
+POINT CaretPoint(HWND box) {
+  CHARRANGE selection = {};
+  ::SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  POINTL caret = {};
+  ::SendMessageW(box, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&caret), selection.cpMax);
+  RECT client;
+  ::GetClientRect(box, &client);
+  POINT point = {std::clamp<LONG>(caret.x, 0, client.right),
+                 std::clamp<LONG>(caret.y + ::GetSystemMetrics(SM_CYMENU), 0, client.bottom)};
+  ::ClientToScreen(box, &point);
+  return point;
+}
+
+void ShowContextMenu(HWND box, LPARAM where) {
+  POINT point = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (point.x == -1 && point.y == -1) point = CaretPoint(box);
+
+  CHARRANGE selection = {};
+  ::SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  const bool empty = ::GetWindowTextLengthW(box) == 0;
+  const std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDestroyer> menu(::CreatePopupMenu());
+  ::AppendMenuW(menu.get(), selection.cpMin == selection.cpMax ? MF_GRAYED : MF_ENABLED,
+                kCommandCopy, kMenuCopy);
+  ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu.get(), empty ? MF_GRAYED : MF_ENABLED, kCommandSelectAll, kMenuSelectAll);
+  switch (::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, box,
+                           nullptr)) {
+    case kCommandCopy:
+      ::SendMessageW(box, WM_COPY, 0, 0);
+      break;
+    case kCommandSelectAll: {
+      CHARRANGE all = {0, -1};
+      ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+bool IsMenuKey(WPARAM key) {
+  return key == VK_APPS || (key == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) != 0);
+}
+
+LRESULT CALLBACK ReadOnlyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR) {
+  switch (message) {
+    case WM_GETDLGCODE: {
+      LRESULT code = ::DefSubclassProc(box, message, wParam, lParam);
+      const auto* key = reinterpret_cast<const MSG*>(lParam);
+      if (key != nullptr && key->message == WM_KEYDOWN &&
+          (key->wParam == VK_TAB || key->wParam == VK_ESCAPE)) {
+        // Left to the window's dialog keys, which move the focus on or ignore the key.
+        code &= ~(DLGC_WANTTAB | DLGC_WANTALLKEYS);
+      }
+      return code;
+    }
+    case WM_KEYDOWN:
+    case WM_CHAR:
+      // Whatever still reaches the box of these keys: nothing to type in a read-only box,
+      // and Esc must not turn into a close request.
+      if (wParam == VK_ESCAPE || wParam == VK_TAB) return 0;
+      if (message == WM_KEYDOWN && wParam == VK_APPS) {
+        ShowContextMenu(box, -1);
+        return 0;
+      }
+      break;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_KEYUP:
+      // The menu opens on the key going down; its release must neither open it a second
+      // time nor, for F10, enter the window's menu.
+      if (IsMenuKey(wParam)) {
+        if (message == WM_SYSKEYDOWN) ShowContextMenu(box, -1);
+        return 0;
+      }
+      break;
+    case WM_CONTEXTMENU:
+      ShowContextMenu(box, lParam);
+      return 0;
+    case WM_NCDESTROY:
+      ::RemoveWindowSubclass(box, ReadOnlyBoxProc, id);
+      break;
+    default:
+      break;
+  }
+  return ::DefSubclassProc(box, message, wParam, lParam);
+}
+
 }  // namespace
+
+void AttachReadOnlyBoxBehaviour(HWND box) {
+  ::SetWindowSubclass(box, ReadOnlyBoxProc, kReadOnlyBoxSubclass, 0);
+}
 
 RichEditLibrary::RichEditLibrary() {
   module_.reset(::LoadLibraryW(L"msftedit.dll"));

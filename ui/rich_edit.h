@@ -33,4 +33,10 @@ void StreamInRtf(HWND box, std::string_view rtf);
 // it replaces had.
 void SetPlainText(HWND box, const wchar_t* text);
 
+// Makes a read-only box behave like the window's other controls: Tab and Shift+Tab move the
+// focus on, Esc does nothing (the multi-line control would ask its window to close), and a
+// context menu with Copy and Select All opens on a right click, the menu key or Shift+F10.
+// Run it on every box that is created.
+void AttachReadOnlyBoxBehaviour(HWND box);
+
 }  // namespace vek::ui

@@ -114,14 +114,6 @@ TEST_F(SearchWindowTest, NoHitsShowNothingInTheNormalColourAndAnEmptyCount) {
   EXPECT_EQ(::GetFocus(), c().cmdSearch);  // not moved
 }
 
-TEST_F(SearchWindowTest, FolderWithoutDataFilesHasNoHits) {
-  tree_.File(L"a.vek.bak", {L"abc"});
-  tree_.File(L"a.ve", {L"abc"});
-  Search(L"abc", tree_.Text(), true);
-  EXPECT_EQ(RichText(c().rtbSearchResult), L"Nothing");
-  EXPECT_EQ(Text(c().lblSearchCount), L"");
-}
-
 TEST_F(SearchWindowTest, UnreadableFileIsReportedAfterTheResults) {
   tree_.File(L"a.vek", {L"abc 1"});
   const auto locked = tree_.File(L"b.vek", {L"abc 2"});

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "event_pump.h"
+
 namespace vek::ui::test {
 namespace {
 
@@ -23,6 +25,24 @@ std::wstring ClassName(HWND window) {
   wchar_t name[64] = {};
   ::GetClassNameW(window, name, 64);
   return name;
+}
+
+std::vector<HWND> VisibleThreadWindows(DWORD thread, std::wstring_view className) {
+  struct Search {
+    std::wstring_view className;
+    std::vector<HWND> found;
+  } search{className, {}};
+  ::EnumThreadWindows(
+      thread,
+      [](HWND window, LPARAM data) {
+        auto& search = *reinterpret_cast<Search*>(data);
+        if (ClassName(window) == search.className && ::IsWindowVisible(window)) {
+          search.found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace
@@ -62,10 +82,11 @@ std::filesystem::path TempTree::File(std::wstring_view relative,
   return file;
 }
 
-DialogWatcher::DialogWatcher(int answer, HWND countLabel)
+DialogWatcher::DialogWatcher(int answer, HWND countLabel, std::function<bool(HWND)> ready)
     : uiThread_(::GetCurrentThreadId()),
       answer_(answer),
       countLabel_(countLabel),
+      ready_(std::move(ready)),
       thread_([this](std::stop_token stop) { Watch(stop); }) {}
 
 DialogWatcher::~DialogWatcher() {
@@ -80,21 +101,12 @@ std::vector<SeenDialog> DialogWatcher::Seen() const {
 
 void DialogWatcher::Watch(std::stop_token stop) {
   while (!stop.stop_requested()) {
-    std::vector<HWND> boxes;
-    ::EnumThreadWindows(
-        uiThread_,
-        [](HWND window, LPARAM found) {
-          if (ClassName(window) == L"#32770" && ::IsWindowVisible(window)) {
-            reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&boxes));
-    for (const HWND box : boxes) {
+    for (const HWND box : VisibleThreadWindows(uiThread_, L"#32770")) {
       {
         const std::lock_guard lock(mutex_);
         if (std::find(answered_.begin(), answered_.end(), box) != answered_.end()) continue;
       }
+      if (ready_ && !ready_(box)) continue;
       SeenDialog dialog;
       dialog.title = Text(box);
       wchar_t text[4096] = {};
@@ -125,6 +137,49 @@ void DialogWatcher::Watch(std::stop_token stop) {
       }
       ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
                      reinterpret_cast<LPARAM>(::GetDlgItem(box, answer_)));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+MenuWatcher::MenuWatcher(wchar_t pick)
+    : uiThread_(::GetCurrentThreadId()),
+      pick_(pick),
+      thread_([this](std::stop_token stop) { Watch(stop); }) {}
+
+MenuWatcher::~MenuWatcher() {
+  thread_.request_stop();
+  thread_.join();
+}
+
+std::vector<std::vector<MenuWatcher::Item>> MenuWatcher::Seen() const {
+  const std::lock_guard lock(mutex_);
+  return seen_;
+}
+
+void MenuWatcher::Watch(std::stop_token stop) {
+  while (!stop.stop_requested()) {
+    for (const HWND popup : VisibleThreadWindows(uiThread_, L"#32768")) {
+      if (std::find(answered_.begin(), answered_.end(), popup) != answered_.end()) continue;
+      const auto menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+      std::vector<Item> items;
+      for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        const UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        const bool enabled = (state & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR)) == 0;
+        items.push_back({text, enabled});
+      }
+      {
+        const std::lock_guard lock(mutex_);
+        seen_.push_back(items);
+      }
+      answered_.push_back(popup);
+      if (pick_ != 0) {
+        ::PostMessageW(popup, WM_CHAR, pick_, 0);
+      } else {
+        ::PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -182,6 +237,24 @@ std::wstring Text(HWND control) {
 
 void Click(HWND button) {
   ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+void PressKey(HWND window, WPARAM key, bool shift) {
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  const BYTE before = keys[VK_SHIFT];
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  ::SetKeyboardState(keys);
+  const bool system = key == VK_F10;
+  for (const UINT message :
+       {system ? WM_SYSKEYDOWN : WM_KEYDOWN, system ? WM_SYSKEYUP : WM_KEYUP}) {
+    const LPARAM flags = message == WM_KEYDOWN || message == WM_SYSKEYDOWN ? 1 : 0xC0000001;
+    MSG msg = {::GetFocus(), message, key, flags, 0, {}};
+    DispatchWindowMessage(window, msg);
+    PumpPendingMessages(window);
+  }
+  keys[VK_SHIFT] = before;
+  ::SetKeyboardState(keys);
 }
 
 void ClickPanel(HWND statusBar, int part, bool post) {
@@ -256,6 +329,32 @@ RECT OuterRect(HWND window) {
   RECT rect;
   ::GetWindowRect(window, &rect);
   return rect;
+}
+
+std::vector<std::uint32_t> ShownPixels(HWND control) {
+  const HWND top = ::GetAncestor(control, GA_ROOT);
+  const RECT rect = OuterRect(control);
+  const RECT frame = OuterRect(top);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+  // A window DC without child clipping, so that the children's pixels can be read back.
+  const HDC source = ::GetDCEx(top, nullptr, DCX_WINDOW | DCX_CACHE);
+  const HDC memory = ::CreateCompatibleDC(source);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, source, rect.left - frame.left, rect.top - frame.top,
+           SRCCOPY);
+  ::GdiFlush();
+  std::copy_n(static_cast<const std::uint32_t*>(bits), pixels.size(), pixels.begin());
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(top, source);
+  return pixels;
 }
 
 void WindowTest::SetUp() {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -54,10 +55,12 @@ struct SeenDialog {
 };
 
 // Watches the calling (window) thread for dialogs from a second thread: each one is read and
-// then answered with `answer`, so that the modal call that opened it returns.
+// then answered with `answer`, so that the modal call that opened it returns. With `ready`,
+// a dialog is answered only once it shows what a user would wait for.
 class DialogWatcher {
  public:
-  explicit DialogWatcher(int answer = IDOK, HWND countLabel = nullptr);
+  explicit DialogWatcher(int answer = IDOK, HWND countLabel = nullptr,
+                         std::function<bool(HWND)> ready = {});
   ~DialogWatcher();
   DialogWatcher(const DialogWatcher&) = delete;
   DialogWatcher& operator=(const DialogWatcher&) = delete;
@@ -70,8 +73,36 @@ class DialogWatcher {
   const DWORD uiThread_;
   const int answer_;
   const HWND countLabel_;
+  const std::function<bool(HWND)> ready_;
   mutable std::mutex mutex_;
   std::vector<SeenDialog> seen_;
+  std::vector<HWND> answered_;
+  std::jthread thread_;
+};
+
+// Watches the calling (window) thread for popup menus from a second thread: each one is read
+// and then answered with the access key `pick` (Esc when it is 0).
+class MenuWatcher {
+ public:
+  struct Item {
+    std::wstring text;  // empty for a separator
+    bool enabled = false;
+    bool operator==(const Item&) const = default;
+  };
+  explicit MenuWatcher(wchar_t pick);
+  ~MenuWatcher();
+  MenuWatcher(const MenuWatcher&) = delete;
+  MenuWatcher& operator=(const MenuWatcher&) = delete;
+
+  std::vector<std::vector<Item>> Seen() const;
+
+ private:
+  void Watch(std::stop_token stop);
+
+  const DWORD uiThread_;
+  const wchar_t pick_;
+  mutable std::mutex mutex_;
+  std::vector<std::vector<Item>> seen_;
   std::vector<HWND> answered_;
   std::jthread thread_;
 };
@@ -101,6 +132,9 @@ void Pump();
 void SetText(HWND control, std::wstring_view text);
 std::wstring Text(HWND control);
 void Click(HWND button);
+// A key pressed and released on the focused control, Shift held if asked, handled as the
+// program's own message loop handles it (dialog keys included), with what follows from it.
+void PressKey(HWND window, WPARAM key, bool shift = false);
 // A left click at the middle of a status-bar panel (0-based), sent or posted.
 void ClickPanel(HWND statusBar, int part, bool post);
 
@@ -114,6 +148,8 @@ std::string ExpectedColours(std::wstring_view text, const std::vector<std::wstri
 // A control's rectangle in its parent's client coordinates.
 RECT ClientRect(HWND control);
 RECT OuterRect(HWND window);
+// What the window's surface holds where the control is, one 0x00RRGGBB value per pixel.
+std::vector<std::uint32_t> ShownPixels(HWND control);
 
 // The real window, open in this process.
 class WindowTest : public testing::Test {

@@ -1,5 +1,6 @@
-// Where the controls are: at the opening size, after resizing, when too narrow or too short,
-// and while minimised. 96 DPI, so 15 twips are one pixel.
+// Where the controls are and that they are drawn whole: at the opening size, after resizing,
+// maximising and restoring, when too narrow or too short, and while minimised. 96 DPI, so 15
+// twips are one pixel.
 #include <algorithm>
 #include <array>
 
@@ -129,15 +130,39 @@ TEST_F(WindowLayoutTest, NoRoomBelowTheResultBoxLeavesItsHeight) {
   ExpectAligned();  // the widths still follow
 }
 
-TEST_F(WindowLayoutTest, MinimisingLeavesTheControlsInPlace) {
+TEST_F(WindowLayoutTest, EveryResizeLeavesEveryControlFullyPaintedAndMinimisingMovesNothing) {
+  // What the screen shows of each control must be what the control paints when asked alone:
+  // no blank button, no stale size grip, no label drawn over a box.
+  const auto expectPainted = [this](const char* step) {
+    for (const HWND control : {c().chkSubFolder, c().txtFilePath, c().cmdDirectory, c().txtKeyWord,
+                               c().cmdSearch, c().StatusBar1}) {
+      const auto shown = ShownPixels(control);
+      ::RedrawWindow(control, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+      EXPECT_TRUE(shown == ShownPixels(control)) << step << " " << ::GetDlgCtrlID(control);
+    }
+  };
+  const auto show = [this](int command) {
+    ::ShowWindow(hwnd(), command);
+    Pump();
+  };
+  expectPainted("open");
+  Resize(900, 600);
+  expectPainted("enlarged");
+  show(SW_MAXIMIZE);
+  expectPainted("maximised");
+  show(SW_RESTORE);
+  expectPainted("restored");
+  Resize(500, 300);
+  expectPainted("shrunk");
+
   const auto before = AllBoxes();
-  ::ShowWindow(hwnd(), SW_MINIMIZE);
-  Pump();
+  show(SW_MINIMIZE);
   ASSERT_TRUE(::IsIconic(hwnd()));
   EXPECT_EQ(AllBoxes(), before);
-  ::ShowWindow(hwnd(), SW_RESTORE);
-  Pump();
+  show(SW_RESTORE);
   EXPECT_EQ(AllBoxes(), before);
+  expectPainted("restored from minimised");
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// The window as it opens: captions, fonts, the status bar, tab order and focus, the keys that
-// must not search, and the input-method state of the two boxes.
+// The window as it opens and as the keyboard drives it: captions, fonts, the status bar, the
+// tab order, Esc and Enter, the result box's menu, and the input-method state of the two boxes.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <imm.h>
 #include <richedit.h>
 
-#include "event_pump.h"
+#include "messages.h"
 #include "ui_test_support.h"
 
 namespace vek::ui::test {
@@ -74,37 +74,109 @@ TEST_F(WindowSetupTest, StatusBarHasARaisedCancelPanelAndAnEmptyOne) {
   EXPECT_EQ(HIWORD(second), 0);
 }
 
-TEST_F(WindowSetupTest, TabOrderFollowsTheControlsFromTheCheckBox) {
+TEST_F(WindowSetupTest, TabWalksEveryControlBothWaysAndEscNeverCloses) {
   EXPECT_EQ(::GetFocus(), c().chkSubFolder);
-  const std::vector<HWND> order = {c().chkSubFolder, c().txtFilePath, c().cmdDirectory,
-                                   c().txtKeyWord,   c().cmdSearch,   c().rtbSearchResult};
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    EXPECT_EQ(::GetNextDlgTabItem(hwnd(), order[i], FALSE), order[(i + 1) % order.size()]) << i;
-  }
-}
-
-TEST_F(WindowSetupTest, EnterAndEscapeInTheKeywordBoxDoNotSearch) {
   TempTree tree;
   tree.File(L"a.vek", {L"abc"});
-  SetText(c().txtKeyWord, L"abc");
-  SetText(c().txtFilePath, tree.Text());
-  ::SetFocus(c().txtKeyWord);
-  for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
-    // Through the program's own dispatch, where the dialog keys are handled.
-    for (const UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) {
-      MSG msg = {c().txtKeyWord,
-                 message,
-                 message == WM_CHAR ? (key == VK_RETURN ? L'\r' : 27) : key,
-                 1,
-                 0,
-                 {}};
-      DispatchWindowMessage(hwnd(), msg);
-    }
-    Pump();
+  Search(L"abc", tree.Text(), false);
+  const std::vector<std::wstring> result = ResultLines();
+  ASSERT_EQ(::GetFocus(), c().rtbSearchResult);  // where a search with hits leaves it
+
+  const std::vector<HWND> order = {c().chkSubFolder, c().txtFilePath, c().cmdDirectory,
+                                   c().txtKeyWord,   c().cmdSearch,   c().rtbSearchResult};
+  const std::size_t n = order.size();
+  for (std::size_t step = 1; step <= n; ++step) {
+    PressKey(hwnd(), VK_TAB);
+    EXPECT_EQ(::GetFocus(), order[(n - 1 + step) % n]) << "Tab " << step;
   }
-  EXPECT_EQ(RichText(c().rtbSearchResult), L"");
-  EXPECT_EQ(Text(c().lblSearchCount), L"問");
-  EXPECT_TRUE(::IsWindow(hwnd()));
+  for (std::size_t step = 1; step <= n; ++step) {
+    PressKey(hwnd(), VK_TAB, true);
+    EXPECT_EQ(::GetFocus(), order[(2 * n - 1 - step) % n]) << "Shift+Tab " << step;
+  }
+
+  for (const HWND control : order) {
+    ::SetFocus(control);
+    PressKey(hwnd(), VK_ESCAPE);
+    ASSERT_TRUE(::IsWindow(hwnd())) << ::GetDlgCtrlID(control);
+    EXPECT_EQ(::GetFocus(), control);
+  }
+  EXPECT_EQ(ResultLines(), result);
+}
+
+TEST_F(WindowSetupTest, EnterInEitherTextBoxSearchesAsTheButtonDoes) {
+  TempTree tree;
+  tree.File(L"a.vek", {L"abc", L"xyz"});
+  SetText(c().txtFilePath, tree.Text());
+  SetText(c().txtKeyWord, L"abc");
+  ::SetFocus(c().txtKeyWord);
+  PressKey(hwnd(), VK_RETURN);
+  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"a.vek(1)：abc"}));
+
+  SetText(c().txtKeyWord, L"xyz");
+  ::SetFocus(c().txtFilePath);
+  PressKey(hwnd(), VK_RETURN);
+  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"a.vek(1)：xyz"}));
+
+  // Refused as a click would be: the message, the focus on the faulty box, the result kept.
+  SetText(c().txtKeyWord, L"ab");
+  ::SetFocus(c().txtFilePath);
+  DialogWatcher watcher;
+  PressKey(hwnd(), VK_RETURN);
+  const auto seen = watcher.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].title, L"入力項目Check Error");
+  EXPECT_EQ(seen[0].text, std::wstring(kMsgTooShortOne.begin(), kMsgTooShortOne.end()));
+  EXPECT_EQ(::GetFocus(), c().txtKeyWord);
+  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"a.vek(1)：xyz"}));
+}
+
+TEST_F(WindowSetupTest, ResultBoxMenuOpensByMouseAndKeysAndCopiesOrSelectsAll) {
+  TempTree tree;
+  tree.File(L"a.vek", {L"abc 1", L"abc 2"});
+  Search(L"abc", tree.Text(), false);
+  const HWND box = c().rtbSearchResult;
+  const auto menu = [](bool canCopy) {
+    return std::vector<MenuWatcher::Item>{
+        {L"コピー(&C)", canCopy}, {L"", false}, {L"すべて選択(&A)", true}};
+  };
+
+  {
+    MenuWatcher watcher(L'a');
+    RECT client;
+    ::GetClientRect(box, &client);
+    const LPARAM middle = MAKELPARAM(client.right / 2, client.bottom / 2);
+    ::SendMessageW(box, WM_RBUTTONDOWN, MK_RBUTTON, middle);
+    ::SendMessageW(box, WM_RBUTTONUP, 0, middle);
+    EXPECT_EQ(watcher.Seen(), (std::vector<std::vector<MenuWatcher::Item>>{menu(false)}));
+  }
+  CHARRANGE selection = {};
+  ::SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  EXPECT_EQ(selection.cpMin, 0);
+  EXPECT_GE(selection.cpMax, static_cast<LONG>(RichText(box).size()) - 1);
+
+  ::OpenClipboard(nullptr);
+  ::EmptyClipboard();
+  ::CloseClipboard();
+  {
+    MenuWatcher watcher(L'c');
+    PressKey(hwnd(), VK_APPS);
+    EXPECT_EQ(watcher.Seen(), (std::vector<std::vector<MenuWatcher::Item>>{menu(true)}));
+  }
+  std::wstring copied;
+  ASSERT_TRUE(::OpenClipboard(nullptr));
+  if (const HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+    copied = static_cast<const wchar_t*>(::GlobalLock(data));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  EXPECT_EQ(copied, L"a.vek(1)：abc 1\r\na.vek(2)：abc 2\r\n");
+
+  {
+    MenuWatcher watcher(0);
+    PressKey(hwnd(), VK_F10, true);
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+  }
+  EXPECT_EQ(::GetFocus(), box);
 }
 
 TEST_F(WindowSetupTest, KeywordBoxOpensHiraganaInputAndFolderBoxClosesIt) {
