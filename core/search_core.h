@@ -55,6 +55,11 @@ struct SearchOptions {
   // per hardware thread. With more than one, the file system's ReadFile is called from
   // several threads at once, and while ListFolder runs.
   unsigned threads = 0;
+  // Threads that wait on the file system ahead of the walk and of the matching, so that on a
+  // slow file server many requests are in flight. They mostly wait, so their number follows
+  // the server's latency, not the cores. 0: the walk and the matching threads make every
+  // request themselves, one at a time each.
+  unsigned ioThreads = 16;
 };
 
 // One search. The input is expected to have passed the input rules already.
