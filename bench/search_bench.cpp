@@ -65,11 +65,12 @@ void SearchCorpus(benchmark::State& state, std::u16string keywords) {
   const std::uintmax_t bytes = CorpusBytes();
   vek::StdFileSystem fileSystem;
   std::int32_t hits = 0;
+  vek::SearchOptions options;
+  options.threads = static_cast<unsigned>(state.range(0));
   for (auto _ : state) {
     vek::SearchState shared;
     const vek::SearchOutcome outcome =
-        vek::RunSearch(shared, keywords, folder, true, fileSystem, {},
-                       vek::SearchOptions{.threads = static_cast<unsigned>(state.range(0))});
+        vek::RunSearch(shared, keywords, folder, true, fileSystem, {}, options);
     hits = vek::HitCount(outcome.results);
     benchmark::DoNotOptimize(hits);
   }

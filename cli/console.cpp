@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include <cerrno>
+
 #include "text_convert.h"
 
 #ifdef _WIN32
@@ -51,9 +53,7 @@ void Output::Flush() {
     }
     return;
   }
-  if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), stream_);
-  pending_.clear();
-  std::fflush(stream_);
+  WriteStream();
 }
 #else
 Output::Output(std::FILE* stream) : stream_(stream) {
@@ -72,11 +72,19 @@ bool Output::EnableColor() {
 }
 
 void Output::Flush() {
-  if (!pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), stream_);
-  pending_.clear();
-  std::fflush(stream_);
+  WriteStream();
 }
 #endif
+
+void Output::WriteStream() {
+  if (!error_ && !pending_.empty()) {
+    errno = 0;
+    if (std::fwrite(pending_.data(), 1, pending_.size(), stream_) != pending_.size() ||
+        std::fflush(stream_) != 0)
+      error_ = std::error_code(errno ? errno : EIO, std::generic_category());
+  }
+  pending_.clear();
+}
 
 Output::~Output() {
   Flush();

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vek::cli {
 
+// Buffered: the text reaches the stream at Flush, at a size, and at the end.
 class Output {
  public:
   explicit Output(std::FILE* stream);
@@ -18,14 +20,19 @@ class Output {
   void Write(std::u16string_view text);
   void WriteBytes(std::string_view bytes);  // passed through as they are
   void Flush();
+  // The first failure to write, if any; what comes after it is dropped.
+  std::error_code error() const { return error_; }
   bool IsTerminal() const { return terminal_; }
   // Makes a terminal understand SGR colour sequences; false when it cannot.
   bool EnableColor();
 
  private:
+  void WriteStream();  // the pending bytes to the stream, noting the first failure
+
   std::FILE* stream_;
   bool terminal_ = false;
   bool console_ = false;  // a Windows console, written as UTF-16
+  std::error_code error_;
   std::string pending_;
   std::u16string pendingWide_;
 };

@@ -13,7 +13,8 @@ int wmain(int argc, wchar_t** argv) {
 #else
 int main(int argc, char** argv) {
   std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(vek::Utf8ToUtf16(argv[i]));
+  // Bytes as they are: a folder name need not be UTF-8.
+  for (int i = 1; i < argc; ++i) args.push_back(vek::BytesToUtf16(argv[i]));
 #endif
   vek::cli::Output out(stdout);
   vek::cli::Output err(stderr);

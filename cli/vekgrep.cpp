@@ -1,6 +1,6 @@
 #include "vekgrep.h"
 
-#include <filesystem>
+#include <cstdint>
 
 #include "count_format.h"
 #include "input_rules.h"
@@ -55,9 +55,12 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
 #else
   StdFileSystem fileSystem;
 #endif
-  const std::u16string folderText =
-      options.folderText ? *options.folderText : PathText(std::filesystem::current_path());
-  if (const InputVerdict verdict = CheckInput(options.keywordText, folderText, fileSystem);
+  // The current folder as such, not its absolute spelling: that may be too long to open, or
+  // gone (then the folder is simply empty).
+  const std::u16string folderText = options.folderText ? *options.folderText : u".";
+  // A keyword holds what its bytes say in UTF-8; bytes that are not UTF-8 are U+FFFD.
+  const std::u16string keywordText = Utf8ToUtf16(Utf16ToUtf8(options.keywordText));
+  if (const InputVerdict verdict = CheckInput(keywordText, folderText, fileSystem);
       !verdict.accepted) {
     err.Write(u"vekgrep: ");
     err.Write(verdict.message);
@@ -65,32 +68,45 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
     return kExitTrouble;
   }
 
+  const KeywordList keywords = SplitKeywords(keywordText);
+  const bool color = !options.count && !options.rtf &&
+                     (options.color == ColorMode::Always ||
+                      (options.color == ColorMode::Auto && out.IsTerminal() && out.EnableColor()));
+  std::uint64_t hits = 0;
+  SearchOptions searchOptions;
+  searchOptions.threads = options.threads;
+  searchOptions.countOnly = options.count;
+  if (!options.rtf) {
+    // Each file's lines are printed as soon as it and all before it are done.
+    searchOptions.onFile = [&](FileResults& file) {
+      hits += file.hits;
+      if (out.error()) return;
+      for (const std::u16string& line : file.lines) {
+        out.Write(color ? MarkKeywords(line, keywords, kRed, kPlain) : line);
+        out.Write(u"\n");
+      }
+    };
+  }
   SearchState state;
   const SearchOutcome outcome =
-      RunSearch(state, options.keywordText, folderText, options.recursive, fileSystem, {},
-                SearchOptions{.threads = options.threads});
-  const std::int32_t hits = HitCount(outcome.results);
-  const KeywordList keywords = SplitKeywords(options.keywordText);
+      RunSearch(state, keywordText, folderText, options.recursive, fileSystem, {}, searchOptions);
 
   if (options.count) {
-    out.Write(FormatHitCount(hits));
+    out.Write(FormatHitCount(static_cast<std::int32_t>(hits)));
     out.Write(u"\n");
   } else if (options.rtf) {
+    hits = static_cast<std::uint64_t>(HitCount(outcome.results));
     if (hits > 0)
       out.WriteBytes(HighlightKeywords(WriteRtf(ResultText(outcome.results)), keywords));
-  } else {
-    const bool color = options.color == ColorMode::Always ||
-                       (options.color == ColorMode::Auto && out.IsTerminal() && out.EnableColor());
-    for (std::int32_t i = 0; i < hits; ++i) {
-      out.Write(color ? MarkKeywords(outcome.results[i], keywords, kRed, kPlain)
-                      : outcome.results[i]);
-      out.Write(u"\n");
-    }
   }
   out.Flush();
 
   for (const SearchProblem& problem : outcome.problems) {
     err.Write(u"vekgrep: " + PathText(problem.path) + u": " + ReasonText(problem.error) + u"\n");
+  }
+  if (out.error()) {
+    err.Write(u"vekgrep: write error: " + ReasonText(out.error()) + u"\n");
+    return kExitTrouble;
   }
   if (!outcome.problems.empty()) return kExitTrouble;
   return hits > 0 ? kExitHits : kExitNoHits;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 #include "text_convert.h"
 
@@ -16,23 +17,26 @@ namespace vek {
 
 namespace fs = std::filesystem;
 
-char* ByteBuffer::Prepare(std::size_t size, std::size_t keep) {
-  if (size > capacity_) {
-    // Grow geometrically so that a tree of ever larger files costs few reallocations.
-    const std::size_t capacity = std::max(size, capacity_ + capacity_ / 2);
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
-    keep = std::min({keep, size_, size});
-    if (keep > 0) std::memcpy(data.get(), data_.get(), keep);
-    data_ = std::move(data);
-    capacity_ = capacity;
-  }
-  size_ = size;
+char* ReadBuffer::Reserve(std::size_t size, std::size_t keep) {
+  if (size <= capacity_) return data_.get();
+  // Geometric growth: a line far longer than a slice costs few copies.
+  const std::size_t capacity = std::max(size, capacity_ + capacity_ / 2);
+  std::unique_ptr<char, Free> data(
+      static_cast<char*>(::operator new[](capacity, std::align_val_t{kAlignment})));
+  if (keep > 0) std::memcpy(data.get(), data_.get(), std::min(keep, capacity_));
+  data_ = std::move(data);
+  capacity_ = capacity;
   return data_.get();
 }
 
-void ByteBuffer::Assign(std::string_view bytes) {
-  char* data = Prepare(bytes.size());
-  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+void ReadBuffer::Trim(std::size_t limit) {
+  if (capacity_ <= limit) return;
+  data_.reset();
+  capacity_ = 0;
+}
+
+void ReadBuffer::Free::operator()(char* p) const {
+  ::operator delete[](p, std::align_val_t{kAlignment});
 }
 
 namespace {
@@ -97,18 +101,29 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
 }
 
 #ifdef _WIN32
-std::error_code StdFileSystem::ReadFile(const fs::path& file, ByteBuffer& content) {
+namespace {
+// Each read asks for no more than the caller's room, a slice, so the 32-bit counts of the
+// system's reads are never a limit.
+class StreamReader final : public FileReader {
+ public:
+  explicit StreamReader(std::ifstream in) : in_(std::move(in)) {}
+  std::error_code Read(std::span<char> room, std::size_t& got) override {
+    const std::streamsize n = in_.rdbuf()->sgetn(room.data(), std::streamsize(room.size()));
+    got = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return {};
+  }
+
+ private:
+  std::ifstream in_;
+};
+}  // namespace
+
+std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
   std::error_code ec;
   if (fs::is_directory(file, ec)) return std::make_error_code(std::errc::is_a_directory);
   std::ifstream in(file, std::ios::binary);
   if (!in) return std::error_code(errno ? errno : EACCES, std::generic_category());
-  const auto end = in.rdbuf()->pubseekoff(0, std::ios::end, std::ios::in);
-  if (end < 0) return std::make_error_code(std::errc::io_error);
-  in.rdbuf()->pubseekpos(0, std::ios::in);
-  const auto size = static_cast<std::size_t>(end);
-  char* data = content.Prepare(size);
-  const auto got = in.rdbuf()->sgetn(data, static_cast<std::streamsize>(size));
-  content.Truncate(static_cast<std::size_t>(got < 0 ? 0 : got));
+  reader = std::make_unique<StreamReader>(std::move(in));
   return {};
 }
 
@@ -124,40 +139,42 @@ std::error_code LastError() {
   return {errno, std::generic_category()};
 }
 
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
+class DescriptorReader final : public FileReader {
+ public:
+  explicit DescriptorReader(int fd) : fd_(fd) {}
+  ~DescriptorReader() override {
+    if (fd_ >= 0) ::close(fd_);
   }
+  DescriptorReader(const DescriptorReader&) = delete;
+  DescriptorReader& operator=(const DescriptorReader&) = delete;
+
+  std::error_code Read(std::span<char> room, std::size_t& got) override {
+    for (;;) {
+      const ssize_t n = ::read(fd_, room.data(), room.size());
+      if (n >= 0) {
+        got = static_cast<std::size_t>(n);
+        return {};
+      }
+      if (errno != EINTR) return LastError();
+    }
+  }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
 };
 }  // namespace
 
-std::error_code StdFileSystem::ReadFile(const fs::path& file, ByteBuffer& content) {
+std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
   // Non-blocking so that a pipe that appeared under a listed name cannot hang the search.
-  Descriptor d{::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-  if (d.fd < 0) return LastError();
+  auto opened =
+      std::make_unique<DescriptorReader>(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (opened->fd() < 0) return LastError();
   struct stat st {};
-  if (::fstat(d.fd, &st) != 0) return LastError();
+  if (::fstat(opened->fd(), &st) != 0) return LastError();
   if (S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(st.st_mode)) return std::make_error_code(std::errc::invalid_argument);
-
-  // Ask for one byte more than the size: an unchanged file is then read, end included, in
-  // one call (a short read of a regular file is its end); one that grew is read on.
-  std::size_t room = static_cast<std::size_t>(st.st_size) + 1;
-  std::size_t total = 0;
-  char* data = content.Prepare(room);
-  for (;;) {
-    const ssize_t got = ::read(d.fd, data + total, room - total);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return LastError();
-    }
-    total += static_cast<std::size_t>(got);
-    if (total < room) break;
-    room *= 2;
-    data = content.Prepare(room, total);
-  }
-  content.Truncate(total);
+  reader = std::move(opened);
   return {};
 }
 

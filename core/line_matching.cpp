@@ -150,12 +150,15 @@ bool LineMatcher::CandidateHolds(std::string_view bytes, std::size_t begin, std:
 std::vector<std::u16string> MatchFile(const std::filesystem::path& path,
                                       const KeywordList& keywords, FileSystem& fileSystem,
                                       std::error_code& error) {
-  ByteBuffer content;
   std::vector<std::u16string> hits;
-  error = fileSystem.ReadFile(path, content);
+  std::unique_ptr<FileReader> reader;
+  error = fileSystem.Open(path, reader);
   if (error) return hits;
   LineMatcher matcher(keywords);
-  matcher.Match(content.View(), [&hits](std::u16string_view line) { hits.emplace_back(line); });
+  ReadBuffer buffer;
+  error = matcher.MatchSlices(*reader, buffer, SearchOptions{}.sliceBytes,
+                              [&hits](std::u16string_view line) { hits.emplace_back(line); });
+  if (error) hits.clear();
   return hits;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -36,10 +37,20 @@ class LineMatcher {
 
   explicit LineMatcher(const KeywordList& keywords);
 
-  // Calls `onHit` with each matching line, in file order. The view is valid only during
-  // the call.
+  // Calls `onHit` with each matching line of the whole contents `bytes`, in file order, and
+  // with the byte offset of the line's start when it takes one. The view is valid only
+  // during the call.
   template <typename OnHit>
   void Match(std::string_view bytes, OnHit&& onHit);
+
+  // The same for a file read to its end in slices of `slice` bytes into `buffer`: the same
+  // lines as reading it whole. Lines are cut only at line ends, so a slice edge never splits
+  // a character, a CR LF pair or a candidate: a partial last line is carried into the next
+  // slice, and a line longer than a slice grows the buffer until its end. Throws
+  // std::bad_alloc when such a line does not fit in memory.
+  template <typename OnHit>
+  std::error_code MatchSlices(FileReader& reader, ReadBuffer& buffer, std::size_t slice,
+                              OnHit&& onHit);
 
   // The same result the long way: decodes the whole contents, then splits and tests every
   // line. The fast paths are checked against it.
@@ -59,6 +70,11 @@ class LineMatcher {
   void UsePrefilterPiece(std::size_t index);
 
  private:
+  // Matches `lines`: whole lines, the last one without its line end. Unlike Match, an empty
+  // view is one empty line. `onHit` takes the line and its offset, `base` added.
+  template <typename OnHit>
+  void MatchLines(std::string_view lines, std::uint64_t base, OnHit&& onHit);
+
   bool Holds(std::u16string_view line) const;
   // Decodes one line into the work buffer and tests it.
   bool DecodedLineHolds(std::string_view line);

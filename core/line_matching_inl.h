@@ -1,6 +1,9 @@
 // Template part of line_matching.h.
 #pragma once
 
+#include <cstring>
+#include <type_traits>
+
 #include "cp932.h"
 
 namespace vek {
@@ -22,14 +25,39 @@ void ForEachLine(std::basic_string_view<Char> text, OnLine&& onLine) {
   }
 }
 
+namespace detail {
+// A hit callback that may or may not take the line's offset, as one that does.
+template <typename OnHit>
+auto TakingOffset(OnHit& onHit) {
+  return [&onHit](std::u16string_view line, std::uint64_t offset) {
+    if constexpr (std::is_invocable_v<OnHit&, std::u16string_view, std::uint64_t>) {
+      onHit(line, offset);
+    } else {
+      onHit(line);
+    }
+  };
+}
+}  // namespace detail
+
 template <typename OnHit>
 void LineMatcher::Match(std::string_view bytes, OnHit&& onHit) {
+  if (!bytes.empty()) MatchLines(bytes, 0, detail::TakingOffset(onHit));
+}
+
+template <typename OnHit>
+void LineMatcher::MatchLines(std::string_view bytes, std::uint64_t base, OnHit&& onHit) {
   switch (strategy_) {
     case Strategy::kNoLine:
       return;
     case Strategy::kEveryLine:
+      if (bytes.empty()) {
+        if (DecodedLineHolds(bytes)) onHit(std::u16string_view(text_), base);
+        return;
+      }
       ForEachLine(bytes, [&](std::string_view line) {
-        if (DecodedLineHolds(line)) onHit(std::u16string_view(text_));
+        if (DecodedLineHolds(line))
+          onHit(std::u16string_view(text_),
+                base + static_cast<std::uint64_t>(line.data() - bytes.data()));
       });
       return;
     case Strategy::kPrefilter: {
@@ -43,10 +71,54 @@ void LineMatcher::Match(std::string_view bytes, OnHit&& onHit) {
         from = end;
         if (CandidateHolds(bytes, begin, end, at) &&
             DecodedLineHolds(bytes.substr(begin, end - begin)))
-          onHit(std::u16string_view(text_));
+          onHit(std::u16string_view(text_), base + begin);
       }
     }
   }
+}
+
+template <typename OnHit>
+std::error_code LineMatcher::MatchSlices(FileReader& reader, ReadBuffer& buffer, std::size_t slice,
+                                         OnHit&& onHit) {
+  const auto hit = detail::TakingOffset(onHit);
+  constexpr std::size_t kAlign = ReadBuffer::kAlignment;
+  std::uint64_t offset = 0;  // where in the file the carried line starts
+  std::size_t begin = 0;     // the carried line: [begin, end) of the buffer
+  std::size_t end = 0;
+  std::size_t scanned = 0;  // [begin, scanned) holds no line end
+  bool empty = true;
+  for (;;) {
+    // The carried bytes move to just below a boundary, so that the read lands on one.
+    if (begin > 0) {
+      const std::size_t carry = end - begin;
+      const std::size_t to = (carry + kAlign - 1) / kAlign * kAlign - carry;
+      char* const data = buffer.Reserve(to + carry + slice, end);
+      std::memmove(data + to, data + begin, carry);
+      scanned = scanned - begin + to;
+      begin = to;
+      end = to + carry;
+    }
+    char* const data = buffer.Reserve(end + slice, end);
+    std::size_t got = 0;
+    if (std::error_code error = reader.Read({data + end, slice}, got)) return error;
+    if (got == 0) break;
+    empty = false;
+    end += got;
+    // A CR at the end may be the first half of a CR LF.
+    const std::size_t limit = data[end - 1] == '\r' ? end - 1 : end;
+    const std::size_t after = FindLineStart({data + scanned, limit - scanned}, limit - scanned);
+    if (after == 0) {
+      scanned = limit;  // one line longer than what is read: read on
+      continue;
+    }
+    const std::size_t last = scanned + after - 1;  // the last line end
+    const bool pair = data[last] == '\n' && last > begin && data[last - 1] == '\r';
+    MatchLines({data + begin, last - (pair ? 1 : 0) - begin}, offset, hit);
+    offset += last + 1 - begin;
+    begin = scanned = last + 1;
+  }
+  if (!empty) MatchLines({buffer.data() + begin, end - begin}, offset, hit);
+  return {};
 }
 
 template <typename OnHit>

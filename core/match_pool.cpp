@@ -3,103 +3,150 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <new>
 
 #include "text_convert.h"
 
 namespace vek {
 namespace {
 
-// Appends the result lines of one file's hits, numbered from 1.
-void AppendResults(const std::filesystem::path& path, LineMatcher& matcher, std::string_view bytes,
-                   ResultList& out) {
-  std::u16string prefix;  // built at the first hit: most files have none
-  std::uint32_t n = 0;
-  matcher.Match(bytes, [&](std::u16string_view line) {
-    if (prefix.empty()) prefix = FileNameText(path) + u'(';
-    char16_t digits[10];
-    char16_t* const digitsEnd = std::end(digits);
-    char16_t* first = digitsEnd;
-    for (std::uint32_t value = ++n; value != 0; value /= 10)
-      *--first = static_cast<char16_t>(u'0' + value % 10);
-    const std::u16string_view number(first, static_cast<std::size_t>(digitsEnd - first));
-    std::u16string& result = out.emplace_back();
-    result.reserve(prefix.size() + number.size() + 2 + line.size());
-    result.append(prefix).append(number).append(u")：").append(line);
-  });
+// Files found but not yet handed on, per thread, before the walk waits for them: enough to
+// keep every thread busy, few enough that a tree of any size costs little memory.
+constexpr std::size_t kWaitingPerThread = 64;
+
+// Appends the result line of one file's n-th hit.
+void AppendResult(std::u16string_view prefix, std::uint64_t n, std::u16string_view line,
+                  ResultList& out) {
+  char16_t digits[20];
+  char16_t* const digitsEnd = std::end(digits);
+  char16_t* first = digitsEnd;
+  for (std::uint64_t value = n; value != 0; value /= 10)
+    *--first = static_cast<char16_t>(u'0' + value % 10);
+  const std::u16string_view number(first, static_cast<std::size_t>(digitsEnd - first));
+  std::u16string& result = out.emplace_back();
+  result.reserve(prefix.size() + number.size() + 2 + line.size());
+  result.append(prefix).append(number).append(u")：").append(line);
 }
 
 }  // namespace
 
-MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads)
-    : prototype_(keywords), fileSystem_(fileSystem) {
+MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
+                     const SearchOptions& options, ResultSink sink)
+    : prototype_(keywords),
+      fileSystem_(fileSystem),
+      slice_(std::max<std::size_t>(options.sliceBytes, 1)),
+      countOnly_(options.countOnly),
+      sink_(std::move(sink)),
+      own_{prototype_, {}} {
+  unsigned threads = options.threads;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   try {
     while (helpers_.size() + 1 < threads) helpers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
     // No more threads to be had: those already running share the files.
   }
+  waitingLimit_ = (helpers_.size() + 1) * kWaitingPerThread;
 }
 
 MatchPool::~MatchPool() {
-  const std::lock_guard lock(mutex_);
-  next_ = jobs_.size();  // an unfinished search: drop what nobody has taken
-  Close();
-}
-
-void MatchPool::Close() {
-  closed_ = true;
-  ready_.notify_all();
+  {
+    const std::lock_guard lock(mutex_);
+    abandoned_ = closed_ = true;  // an unfinished search: what nobody has taken is dropped
+  }
+  changed_.notify_all();
 }
 
 void MatchPool::Add(const std::filesystem::path& path) {
-  {
-    const std::lock_guard lock(mutex_);
-    jobs_.push_back({path, {}, {}});
+  std::unique_lock lock(mutex_);
+  jobs_.emplace_back().results.path = path;
+  changed_.notify_one();
+  while (jobs_.size() > waitingLimit_ && !abandoned_) {
+    if (!Step(lock, own_)) changed_.wait(lock);
   }
-  ready_.notify_one();
+}
+
+void MatchPool::Finish() {
+  {
+    std::unique_lock lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+    while (!jobs_.empty() && !abandoned_) {
+      if (!Step(lock, own_)) changed_.wait(lock);
+    }
+  }
+  for (std::jthread& helper : helpers_) helper.join();
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+bool MatchPool::Step(std::unique_lock<std::mutex>& lock, Worker& worker) {
+  if (abandoned_) return false;
+  if (CanDeliver()) {
+    delivering_ = true;
+    FileResults results = std::move(jobs_.front().results);
+    jobs_.pop_front();
+    --next_;
+    lock.unlock();
+    sink_(results);
+    lock.lock();
+    delivering_ = false;
+    changed_.notify_all();
+    return true;
+  }
+  if (next_ < jobs_.size()) {
+    Job& job = jobs_[next_++];
+    lock.unlock();
+    Match(job.results, worker);
+    lock.lock();
+    job.done = true;
+    changed_.notify_all();
+    return true;
+  }
+  if (closed_) return false;
+  changed_.wait(lock);
+  return true;
+}
+
+void MatchPool::Match(FileResults& file, Worker& worker) {
+  try {
+    std::unique_ptr<FileReader> reader;
+    file.error = fileSystem_.Open(file.path, reader);
+    if (!file.error) {
+      std::u16string prefix;  // built at the first hit: most files have none
+      file.error = worker.matcher.MatchSlices(*reader, worker.buffer, slice_,
+                                              [&](std::u16string_view line, std::uint64_t offset) {
+                                                ++file.hits;
+                                                if (countOnly_) return;
+                                                if (prefix.empty())
+                                                  prefix = FileNameText(file.path) + u'(';
+                                                AppendResult(prefix, file.hits, line, file.lines);
+                                                file.offsets.push_back(offset);
+                                              });
+    }
+  } catch (const std::bad_alloc&) {
+    // A line too long for memory: this file is a problem, the search goes on.
+    file.error = std::make_error_code(std::errc::not_enough_memory);
+  }
+  if (file.error) {
+    ResultList().swap(file.lines);
+    std::vector<std::uint64_t>().swap(file.offsets);
+    file.hits = 0;
+  }
+  // A long line grew the buffer: back to the size of a slice for the next file.
+  worker.buffer.Trim(2 * slice_ + ReadBuffer::kAlignment);
 }
 
 void MatchPool::Work() noexcept {
   try {
-    LineMatcher matcher(prototype_);
-    ByteBuffer content;
-    for (;;) {
-      Job* job = nullptr;
-      {
-        std::unique_lock lock(mutex_);
-        ready_.wait(lock, [this] { return next_ < jobs_.size() || closed_; });
-        if (next_ == jobs_.size()) return;
-        job = &jobs_[next_++];
-      }
-      job->error = fileSystem_.ReadFile(job->path, content);
-      if (!job->error) AppendResults(job->path, matcher, content.View(), job->lines);
+    Worker worker{prototype_, {}};
+    std::unique_lock lock(mutex_);
+    while (Step(lock, worker)) {
     }
   } catch (...) {
     const std::lock_guard lock(mutex_);
-    next_ = jobs_.size();  // the others stop at their next file
     if (!failure_) failure_ = std::current_exception();
-    Close();
+    abandoned_ = true;  // the others stop at their next step
+    changed_.notify_all();
   }
-}
-
-void MatchPool::Finish(ResultList& results, std::vector<SearchProblem>& problems) {
-  {
-    const std::lock_guard lock(mutex_);
-    Close();
-  }
-  Work();
-  for (std::jthread& helper : helpers_) helper.join();
-  if (failure_) std::rethrow_exception(failure_);
-
-  std::size_t total = results.size();
-  for (const Job& job : jobs_) total += job.lines.size();
-  results.reserve(total + 1);  // and the empty element that ends a result list
-  for (Job& job : jobs_) {
-    if (job.error) problems.push_back({std::move(job.path), job.error});
-    std::move(job.lines.begin(), job.lines.end(), std::back_inserter(results));
-    ResultList().swap(job.lines);
-  }
-  jobs_.clear();
 }
 
 }  // namespace vek

@@ -1,13 +1,13 @@
 // The matching phase of a search: every collected file read and matched, on a few threads,
-// with the results put back in collection order.
+// with the results handed on in collection order.
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,40 +18,58 @@
 namespace vek {
 
 // Matches files as the walk hands them over, so that with more than one thread the matching
-// overlaps the walk. Whatever the thread count, the results and problems come out as a single
-// thread matching the files in order would produce them. Each thread holds one file at a time.
+// overlaps the walk, and hands each file's results to the sink as soon as it and every file
+// before it are done, so that the output overlaps the matching. Whatever the thread count,
+// the sink sees what a single thread matching the files in order would give it. Each thread
+// holds one file and one read buffer at a time; files not yet handed on are bounded too: when
+// too many wait, Add lets the calling thread match or deliver until there is room.
 class MatchPool {
  public:
   // `threads`: 0 for one per hardware thread. The calling thread counts as one: it walks
   // while the others match, then joins them in Finish.
-  MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads);
+  MatchPool(const KeywordList& keywords, FileSystem& fileSystem, const SearchOptions& options,
+            ResultSink sink);
   ~MatchPool();
   MatchPool(const MatchPool&) = delete;
   MatchPool& operator=(const MatchPool&) = delete;
 
   void Add(const std::filesystem::path& path);
 
-  // Matches what is left, waits for the other threads and appends the result lines
-  // "name(n)：line" and the files that could not be read, in the order the files were added.
-  void Finish(ResultList& results, std::vector<SearchProblem>& problems);
+  // Matches and delivers what is left and waits for the other threads.
+  void Finish();
 
  private:
   struct Job {
-    std::filesystem::path path;
-    ResultList lines;
-    std::error_code error;
+    FileResults results;
+    bool done = false;
+  };
+  // What a thread does with its own matcher and buffer.
+  struct Worker {
+    LineMatcher matcher;
+    ReadBuffer buffer;
   };
 
+  // One step of a thread's share, under the lock: delivers the files that are ready, or
+  // matches the next one, or waits. False when there is nothing to do and nothing to wait for.
+  bool Step(std::unique_lock<std::mutex>& lock, Worker& worker);
+  void Match(FileResults& file, Worker& worker);
   void Work() noexcept;
-  void Close();
+  bool CanDeliver() const { return !delivering_ && !jobs_.empty() && jobs_.front().done; }
 
   const LineMatcher prototype_;
   FileSystem& fileSystem_;
+  const std::size_t slice_;
+  const bool countOnly_;
+  const ResultSink sink_;
+  Worker own_;  // the calling thread's
   std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<Job> jobs_;  // a deque, so that a job stays put while more are added
-  std::size_t next_ = 0;  // the first job nobody has taken
-  bool closed_ = false;   // no more jobs will come
+  std::condition_variable changed_;
+  std::deque<Job> jobs_;          // not yet delivered, in order; a deque, so a job stays put
+  std::size_t next_ = 0;          // the first job nobody has taken
+  std::size_t waitingLimit_ = 0;  // jobs beyond which Add helps rather than adds more
+  bool delivering_ = false;       // a thread is in the sink
+  bool closed_ = false;           // no more jobs will come
+  bool abandoned_ = false;        // an unfinished search: nothing more is delivered
   std::exception_ptr failure_;
   std::vector<std::jthread> helpers_;  // last: joined before the rest goes
 };

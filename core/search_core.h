@@ -43,6 +43,20 @@ struct SearchProblem {
 // Handles pending window events; runs before the walk enters each subfolder.
 using EventPump = std::function<void()>;
 
+// One file's share of a search, handed over as soon as it and every file before it are done.
+struct FileResults {
+  std::filesystem::path path;          // as collected
+  ResultList lines;                    // "name(n)：line" in file order; none when only counting
+  std::vector<std::uint64_t> offsets;  // where each of those lines starts in the file, in bytes
+  std::uint64_t hits = 0;
+  std::error_code error;  // the file could not be read (it then has no hits)
+};
+
+// Takes the files' results in collection order, one call at a time, on any of the search's
+// threads. A sink that is slow (a full pipe) holds back only the delivery, not the matching,
+// until the files waiting for delivery reach a bound.
+using ResultSink = std::function<void(FileResults&)>;
+
 struct SearchOutcome {
   ResultList results{1};
   std::vector<SearchProblem> problems;
@@ -52,14 +66,22 @@ struct SearchOutcome {
 struct SearchOptions {
   // Threads that read and match the files, the calling thread included: it walks the
   // folders while the others match what it has found so far, then joins them. 0 means one
-  // per hardware thread. With more than one, the file system's ReadFile is called from
-  // several threads at once, and while ListFolder runs.
+  // per hardware thread. With more than one, the file system's Open and Read are called
+  // from several threads at once, and while ListFolder runs.
   unsigned threads = 0;
   // Threads that wait on the file system ahead of the walk and of the matching, so that on a
   // slow file server many requests are in flight. They mostly wait, so their number follows
   // the server's latency, not the cores. 0: the walk and the matching threads make every
   // request themselves, one at a time each.
   unsigned ioThreads = 16;
+  // Files are read and matched in slices of this many bytes, so that memory stays bounded
+  // whatever their size; a line longer than a slice is kept whole until its end.
+  std::size_t sliceBytes = std::size_t{1} << 20;
+  // When set, each file's results go here as soon as they are ready, and the outcome's
+  // result list stays empty; the outcome's problems still hold the unreadable files.
+  ResultSink onFile;
+  // Only the hits are counted; no result line is made.
+  bool countOnly = false;
 };
 
 // One search. The input is expected to have passed the input rules already.

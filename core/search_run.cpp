@@ -1,3 +1,4 @@
+#include <iterator>
 #include <string>
 
 #include "file_collection.h"
@@ -35,17 +36,27 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
   state.gFileCount = 0;
 
   SearchOutcome outcome;
+  outcome.results.clear();
+  // Written by whichever thread delivers, one at a time; the walk's own problems come first.
+  std::vector<SearchProblem> readProblems;
   const std::filesystem::path root = PathFromText(state.gSearchPath);
-  MatchPool pool(keywords, fileSystem, options.threads);
+  MatchPool pool(keywords, fileSystem, options, [&](FileResults& file) {
+    if (file.error) readProblems.push_back({file.path, file.error});
+    if (options.onFile) {
+      options.onFile(file);
+    } else {
+      std::move(file.lines.begin(), file.lines.end(), std::back_inserter(outcome.results));
+    }
+  });
   WalkContext walk{
       fileSystem,        pump,
       outcome.problems,  [&pool](const std::filesystem::path& path) { pool.Add(path); },
       options.ioThreads, kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
   CollectFiles(state, root, subFolders, walk);
+  pool.Finish();
 
-  outcome.results.clear();
-  pool.Finish(outcome.results, outcome.problems);
   outcome.results.emplace_back();
+  std::move(readProblems.begin(), readProblems.end(), std::back_inserter(outcome.problems));
   return outcome;
 }
 

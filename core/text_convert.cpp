@@ -6,6 +6,8 @@ namespace vek {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
+// An escaped byte 0x80 to 0xFF: a lone low surrogate that valid UTF-8 never decodes to.
+constexpr char16_t kEscapeBase = 0xDC00;
 
 void AppendUtf16(char32_t cp, std::u16string& out) {
   if (cp < 0x10000) {
@@ -19,7 +21,10 @@ void AppendUtf16(char32_t cp, std::u16string& out) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+namespace {
+
+// Invalid bytes become U+FFFD, or with `escape` each becomes U+DC00 plus the byte.
+std::u16string DecodeUtf8(std::string_view text, bool escape) {
   std::u16string out;
   out.reserve(text.size());
   std::size_t i = 0;
@@ -62,6 +67,10 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     if (valid) {
       AppendUtf16(cp, out);
       i += length;
+    } else if (escape) {
+      for (int k = 0; k < used; ++k)
+        out.push_back(static_cast<char16_t>(kEscapeBase | static_cast<std::uint8_t>(text[i + k])));
+      i += used;
     } else {
       // One U+FFFD per maximal invalid prefix, as the common decoders do.
       out.push_back(kReplacement);
@@ -69,6 +78,16 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  return DecodeUtf8(text, false);
+}
+
+std::u16string BytesToUtf16(std::string_view bytes) {
+  return DecodeUtf8(bytes, true);
 }
 
 namespace {
@@ -107,6 +126,11 @@ void AppendUtf8(std::u16string_view text, std::string& out) {
       continue;
     }
     std::size_t units = 1;
+    if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
+      *p++ = static_cast<char>(c - kEscapeBase);  // an escaped byte
+      ++i;
+      continue;
+    }
     const char32_t cp = (c & 0xF800) == 0xD800 ? CodePointAt(text, i, units) : c;
     i += units;
     if (cp < 0x10000) {
@@ -140,7 +164,7 @@ std::filesystem::path PathFromText(std::u16string_view text) {
 }
 #else
 std::u16string PathText(const std::filesystem::path& path) {
-  return Utf8ToUtf16(path.native());
+  return BytesToUtf16(path.native());
 }
 
 std::filesystem::path PathFromText(std::u16string_view text) {

@@ -9,11 +9,16 @@ namespace vek {
 
 // Invalid sequences become U+FFFD; neither direction ever throws.
 std::u16string Utf8ToUtf16(std::string_view text);
+// Bytes that should be UTF-8 but need not be, as a Linux file name: each byte that is not
+// part of valid UTF-8 becomes the lone surrogate U+DC80 to U+DCFF, which the conversions to
+// UTF-8 write back as that byte. A name is then shown, printed and opened as its own bytes.
+std::u16string BytesToUtf16(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
 void AppendUtf8(std::u16string_view text, std::string& out);
 
 // A path's text as UTF-16. Unlike path::u16string() this never throws on a name that is not
-// valid in the platform's encoding (a CP932-named file on Linux, say).
+// valid in the platform's encoding (a CP932-named file on Linux keeps its bytes, escaped as
+// BytesToUtf16 does).
 std::u16string PathText(const std::filesystem::path& path);
 std::u16string FileNameText(const std::filesystem::path& path);
 

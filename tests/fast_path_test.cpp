@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -41,16 +42,43 @@ Lines Hits(LineMatcher& matcher, std::string_view bytes, bool plain = false) {
   return hits;
 }
 
-// With each piece as the prefilter in turn, the fast hits are the plain ones.
+using Placed = std::vector<std::pair<std::u16string, std::uint64_t>>;  // line, offset
+
+// The hits of a file read in slices of `slice` bytes, by reads that stop after `most`.
+Placed SlicedHits(LineMatcher& matcher, std::string_view bytes, std::size_t slice,
+                  std::size_t most) {
+  Placed hits;
+  test::MemoryReader reader(bytes, most);
+  ReadBuffer buffer;
+  EXPECT_FALSE(matcher.MatchSlices(reader, buffer, slice,
+                                   [&hits](std::u16string_view line, std::uint64_t offset) {
+                                     hits.emplace_back(line, offset);
+                                   }));
+  return hits;
+}
+
+// With each piece as the prefilter in turn, the fast hits are the plain ones; read in slices
+// of a few bytes, they are the same lines at the same offsets.
 void ExpectSameAsPlain(const KeywordList& keywords, std::string_view bytes) {
   LineMatcher matcher(keywords);
   const Lines expected = Hits(matcher, bytes, true);
+  std::string shown;
+  for (const std::u16string& keyword : keywords) shown += "[" + Utf16ToUtf8(keyword) + "]";
   for (std::size_t piece = 0; piece < std::max<std::size_t>(matcher.PieceCount(), 1); ++piece) {
     if (matcher.strategy() == Strategy::kPrefilter) matcher.UsePrefilterPiece(piece);
-    std::string shown;
-    for (const std::u16string& keyword : keywords) shown += "[" + Utf16ToUtf8(keyword) + "]";
     ASSERT_EQ(Hits(matcher, bytes), expected) << Hex(bytes) << shown << " piece " << piece;
   }
+  Placed whole;
+  matcher.Match(bytes, [&whole](std::u16string_view line, std::uint64_t offset) {
+    whole.emplace_back(line, offset);
+  });
+  for (const auto& [line, offset] : whole) {
+    const std::string_view rest = bytes.substr(offset);
+    ASSERT_EQ(DecodeCp932(rest.substr(0, rest.find_first_of("\r\n"))), line) << Hex(bytes);
+  }
+  for (const auto& [slice, most] : {std::pair{1, 1}, {2, 2}, {3, 3}, {5, 2}, {7, 7}, {64, 64}})
+    ASSERT_EQ(SlicedHits(matcher, bytes, slice, most), whole)
+        << Hex(bytes) << shown << " slice " << slice << " read " << most;
 }
 
 // What the fast path assumes of the decoder, over every pair of bytes: CR and LF are never
@@ -246,6 +274,16 @@ class RandomCase {
   std::mt19937 random_;
 };
 
+// Lines far longer than a slice, and slices that end between CR and LF.
+TEST(FastPath, SlicesGiveTheLinesOfTheWholeFile) {
+  std::string bytes;
+  for (int i = 0; i < 300; ++i)
+    bytes += std::string(i * 7 % 50, 'x') + (i % 3 ? "\r\n" : i % 2 ? "\r" : "\n") + "\x83\x41";
+  bytes += std::string(5000, '\x88') + "\x83\x41\r";
+  for (const KeywordList& keywords : {KeywordList{u"ア"}, KeywordList{u""}, KeywordList{u"xア"}})
+    ExpectSameAsPlain(keywords, bytes);
+}
+
 TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
   RandomCase random(20240601);
   for (int round = 0; round < 100000 && !HasFatalFailure(); ++round) {
@@ -260,7 +298,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   test::FaultyFileSystem fileSystem;
   std::vector<std::filesystem::path> files;
   RandomCase random(5);
-  for (int f = 0; f < 60; ++f) {
+  for (int f = 0; f < 150; ++f) {
     const std::string bytes =
         random.Bytes() + "\r\n" + EncodeCp932(u"アイ") + "\r\n" + random.Bytes();
     files.push_back(
@@ -269,17 +307,24 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   }
   files.push_back(tree / "missing.vek");
 
+  // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   const auto matchFiles = [&](unsigned threads, ResultList& results,
                               std::vector<SearchProblem>& problems) {
-    MatchPool pool({u"ア"}, fileSystem, threads);
+    SearchOptions options;
+    options.threads = threads;
+    options.sliceBytes = 5;
+    MatchPool pool({u"ア"}, fileSystem, options, [&](FileResults& file) {
+      if (file.error) problems.push_back({file.path, file.error});
+      results.insert(results.end(), file.lines.begin(), file.lines.end());
+    });
     for (const std::filesystem::path& file : files) pool.Add(file);
-    pool.Finish(results, problems);
+    pool.Finish();
   };
   ResultList expected;
   std::vector<SearchProblem> expectedProblems;
   matchFiles(1, expected, expectedProblems);
   ASSERT_GE(expected.size(), 50u);
-  ASSERT_EQ(expectedProblems.size(), 6u);
+  ASSERT_EQ(expectedProblems.size(), 13u);
   for (unsigned threads : {0u, 2u, 3u, 100u}) {
     ResultList results{u"kept"};
     std::vector<SearchProblem> problems;

@@ -17,7 +17,7 @@ class OneFolder final : public FileSystem {
   std::error_code ListFolder(const std::filesystem::path&, FolderListing&) override {
     return std::make_error_code(std::errc::not_supported);
   }
-  std::error_code ReadFile(const std::filesystem::path&, ByteBuffer&) override {
+  std::error_code Open(const std::filesystem::path&, std::unique_ptr<FileReader>&) override {
     return std::make_error_code(std::errc::not_supported);
   }
   std::optional<FolderIdentity> Identity(const std::filesystem::path&) override { return {}; }

@@ -83,7 +83,9 @@ class RandomTree final : public FileSystem {
     return std::to_string(folder - folders_.data());
   }
 
-  std::error_code ReadFile(const fs::path&, ByteBuffer&) override { return {}; }
+  std::error_code Open(const fs::path&, std::unique_ptr<FileReader>&) override {
+    return std::make_error_code(std::errc::operation_not_supported);
+  }
   bool IsFolder(const fs::path& path) override { return Find(path) != nullptr; }
 
   Calls calls() const { return {lists_, identities_}; }

@@ -1,6 +1,7 @@
 // Shared helpers of the tests: temporary folder trees and a file system that fails on cue.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -65,9 +66,10 @@ class FaultyFileSystem final : public FileSystem {
     if (unlistable.count(folder)) return std::make_error_code(std::errc::permission_denied);
     return real_.ListFolder(folder, listing);
   }
-  std::error_code ReadFile(const std::filesystem::path& file, ByteBuffer& content) override {
+  std::error_code Open(const std::filesystem::path& file,
+                       std::unique_ptr<FileReader>& reader) override {
     if (unreadable.count(file)) return std::make_error_code(std::errc::permission_denied);
-    return real_.ReadFile(file, content);
+    return real_.Open(file, reader);
   }
   std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override {
     return real_.Identity(folder);
@@ -76,6 +78,23 @@ class FaultyFileSystem final : public FileSystem {
 
  private:
   StdFileSystem real_;
+};
+
+// Bytes in memory read as a file, `most` bytes a call at most: a platform whose reads stop
+// short anywhere.
+class MemoryReader final : public FileReader {
+ public:
+  MemoryReader(std::string_view bytes, std::size_t most) : bytes_(bytes), most_(most) {}
+  std::error_code Read(std::span<char> room, std::size_t& got) override {
+    got = std::min({room.size(), most_, bytes_.size()});
+    std::copy_n(bytes_.begin(), got, room.begin());
+    bytes_.remove_prefix(got);
+    return {};
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t most_;
 };
 
 }  // namespace vek::test

@@ -30,6 +30,12 @@ TEST(TextConvert, InvalidUtf8BecomesReplacementCharactersWithoutLosingWhatFollow
   EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // past U+10FFFF
 }
 
+TEST(TextConvert, BytesThatAreNotUtf8SurviveTheRoundTrip) {
+  const std::string name = "\x82\xa0\xE3\x81\x82\xFF\xE3\x81.vek";
+  EXPECT_EQ(BytesToUtf16(name), u"\xDC82\xDCA0\u3042\xDCFF\xDCE3\xDC81.vek");
+  EXPECT_EQ(Utf16ToUtf8(BytesToUtf16(name)), name);
+}
+
 TEST(TextConvert, AppendKeepsWhatIsThere) {
   std::string out = "head:";
   AppendUtf8(u"\u554F", out);

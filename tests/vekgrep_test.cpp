@@ -1,9 +1,15 @@
 // vekgrep as a script sees it: stdout, stderr and the exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <vector>
 
 #include "test_support.h"
 
@@ -46,6 +52,50 @@ Finished Vekgrep(const std::filesystem::path& cwd, std::initializer_list<std::st
   AppendQuoted(command, (io / "err").string());
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(io / "out"), Slurp(io / "err")};
+}
+
+// How the child's standard output is set up.
+enum class Stdout { File, Full, Closed, BrokenPipe, BrokenPipeIgnored };
+
+// Runs vekgrep in `cwd` with standard output as `how`; the folder is made there first by
+// `prepare`, in the child (for a current folder that is gone or too long to name).
+struct Spawned {
+  int status;  // the exit status, or 128 + the signal that ended it
+  std::string out;
+  std::string err;
+};
+Spawned Spawn(const std::filesystem::path& cwd, std::vector<std::string> args, Stdout how,
+              const std::function<void()>& prepare = {}) {
+  TempTree io;
+  const std::string errPath = (io / "err").string();
+  const std::string outPath = (io / "out").string();
+  int pipeEnds[2] = {-1, -1};
+  if (how == Stdout::BrokenPipe || how == Stdout::BrokenPipeIgnored) {
+    EXPECT_EQ(::pipe(pipeEnds), 0);
+    ::close(pipeEnds[0]);  // nobody will ever read
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(err, 2);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    if (prepare) prepare();
+    ::signal(SIGPIPE, how == Stdout::BrokenPipeIgnored ? SIG_IGN : SIG_DFL);
+    if (how == Stdout::File) ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    if (how == Stdout::Full) ::dup2(::open("/dev/full", O_WRONLY), 1);
+    if (how == Stdout::Closed) ::close(1);
+    if (pipeEnds[1] >= 0) ::dup2(pipeEnds[1], 1);
+    std::vector<char*> argv{const_cast<char*>(VEKGREP_PATH)};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(VEKGREP_PATH, argv.data());
+    ::_exit(127);
+  }
+  if (pipeEnds[1] >= 0) ::close(pipeEnds[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), Slurp(io / "out"),
+          Slurp(io / "err")};
 }
 
 class VekgrepTest : public ::testing::Test {
@@ -116,8 +166,7 @@ TEST_F(VekgrepTest, UnreadableFilesAreReportedAfterTheResults) {
   std::filesystem::create_symlink(tree_ / "missing", tree_ / "broken.vek");
   const Finished run = Vekgrep(tree_.root(), {"猫"});
   EXPECT_EQ(run.out, "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n");
-  EXPECT_EQ(run.err,
-            "vekgrep: " + (tree_ / "broken.vek").string() + ": No such file or directory\n");
+  EXPECT_EQ(run.err, "vekgrep: ./broken.vek: No such file or directory\n");
   EXPECT_EQ(run.status, 2);
 }
 
@@ -158,6 +207,109 @@ TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentInAscii) {
   EXPECT_NE(run.out.find("\\cf1 \\'94\\'4c\\cf0 "), std::string::npos);
   for (char c : run.out) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80);
   EXPECT_EQ(Vekgrep(tree_.root(), {"--rtf", "鳥"}).out, "");
+}
+
+TEST_F(VekgrepTest, WriteErrorsAreReportedAndAPipeSignalEndsItQuietly) {
+  const struct {
+    Stdout how;
+    int status;
+    std::string err;
+  } cases[] = {
+      {Stdout::Full, 2, "vekgrep: write error: No space left on device\n"},
+      {Stdout::Closed, 2, "vekgrep: write error: Bad file descriptor\n"},
+      {Stdout::BrokenPipeIgnored, 2, "vekgrep: write error: Broken pipe\n"},
+      {Stdout::BrokenPipe, 128 + SIGPIPE, ""},
+  };
+  for (const auto& c : cases) {
+    const Spawned run = Spawn(tree_.root(), {"-r", "猫"}, c.how);
+    EXPECT_EQ(run.status, c.status) << int(c.how);
+    EXPECT_EQ(run.err, c.err);
+  }
+}
+
+// The current folder is searched as ".", whatever its absolute path.
+TEST_F(VekgrepTest, CurrentFolderThatIsGoneOrTooLongToName) {
+  const Spawned gone = Spawn(tree_.root(), {"猫"}, Stdout::Full, [] {
+    ::mkdir("gone", 0700);
+    if (::chdir("gone") != 0 || ::rmdir("../gone") != 0) ::_exit(125);
+  });
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_EQ(gone.err, "");
+
+  const Spawned deep = Spawn(tree_.root(), {"猫"}, Stdout::Full, [] {
+    const std::string name(200, 'd');
+    for (int level = 0; level < 25; ++level) {  // 5,000 bytes of path
+      ::mkdir(name.c_str(), 0700);
+      if (::chdir(name.c_str()) != 0) ::_exit(125);
+    }
+    std::ofstream("x.vek") << "\x94\x4c";  // 猫
+  });
+  std::system(("rm -rf '" + (tree_ / std::string(200, 'd')).string() + "'").c_str());
+  EXPECT_EQ(deep.err, "vekgrep: write error: No space left on device\n");  // a hit to write
+}
+
+// On Linux a name is bytes: folders and files whose names are not UTF-8 are searched, and
+// printed as their bytes.
+TEST_F(VekgrepTest, NamesThatAreNotUtf8AreKeptAsBytes) {
+  const std::string folder = "\xFF\x82\xA0";
+  tree_.Write(folder + "/\x96\x7B.vek", u"猫");  // 本.vek in CP932
+  std::filesystem::create_symlink("missing", tree_ / folder / "\xFE.vek");
+  const Finished run = Vekgrep(tree_ / folder, {"猫"});
+  EXPECT_EQ(run.out, "\x96\x7B.vek(1)：猫\n");
+  EXPECT_EQ(run.err, "vekgrep: ./\xFE.vek: No such file or directory\n");
+  EXPECT_EQ(Vekgrep(tree_.root(), {"猫", folder}).out, "\x96\x7B.vek(1)：猫\n");
+  EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "猫"}).out,
+            "a.vek(1)：猫と犬\na.vek(2)：犬と猫\nb.VEK(1)：猫犬\n\x96\x7B.vek(1)：猫\n");
+}
+
+// Writes `bytes` at `offset`, leaving a hole before them where the file system can.
+void WriteAt(const std::filesystem::path& path, std::uint64_t offset, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
+            static_cast<ssize_t>(bytes.size()));
+  ::close(fd);
+}
+
+// Runs vekgrep in the tree with at most `kib` KiB of address space (ulimit -v).
+Spawned WithinAddressSpace(const TempTree& tree, rlim_t kib) {
+  return Spawn(tree.root(), {"猫"}, Stdout::File, [kib] {
+    const rlimit limit{kib << 10, kib << 10};
+    ::setrlimit(RLIMIT_AS, &limit);
+  });
+}
+
+// A file past every 31-bit and 32-bit read limit is read to its end within 1.5 GB of address
+// space; a line too long for the space left is that file's problem only.
+TEST_F(VekgrepTest, HugeFilesAreReadWholeInBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
+#endif
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  const std::filesystem::path big = tree_ / "big.vek";
+  // Holes with a line end every 16 MiB, so that no line is longer than that.
+  for (std::uint64_t at = 16 << 20; at < 3 * kGiB; at += 16 << 20) WriteAt(big, at, "\n");
+  WriteAt(big, 0,
+          "\x94\x4c"
+          "1\r\n");  // 猫1
+  WriteAt(big, 2 * kGiB + 10,
+          "\r\n\x94\x4c"
+          "2\r\n");  // 猫2
+  WriteAt(big, 3 * kGiB,
+          "\r\n\x94\x4c"
+          "3");  // 猫3, the last line
+  tree_.Write("z.vek", u"猫");
+  const Spawned run = WithinAddressSpace(tree_, 1500000);
+  std::filesystem::remove(big);
+  const std::string hits = "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n";
+  EXPECT_EQ(run.out, hits + "big.vek(1)：猫1\nbig.vek(2)：猫2\nbig.vek(3)：猫3\nz.vek(1)：猫\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.status, 0);
+
+  WriteAt(tree_ / "long.vek", kGiB, "\n\x94\x4c");  // after a line of 1 GiB
+  const Spawned tight = WithinAddressSpace(tree_, 500000);
+  EXPECT_EQ(tight.out, hits + "z.vek(1)：猫\n");
+  EXPECT_EQ(tight.err, "vekgrep: ./long.vek: Cannot allocate memory\n");
+  EXPECT_EQ(tight.status, 2);
 }
 
 TEST_F(VekgrepTest, HelpAndVersion) {

@@ -1,6 +1,12 @@
 // The Windows file system of the search: folders are recognised by what they are, so that a
 // link back up the tree does not make the walk go round.
 #include "win_file_system.h"
+
+#include <winioctl.h>
+
+#include <cstdint>
+#include <string_view>
+
 #include "search_core.h"
 #include "text_convert.h"
 #include "ui_test_support.h"
@@ -31,6 +37,46 @@ TEST(WinFileSystemTest, LinkBackUpTheTreeIsNotWalkedTwice) {
   SearchState state;
   const SearchOutcome outcome = RunSearch(state, u"hit", ToU16(tree.Text()), true, fileSystem);
   EXPECT_EQ(outcome.results, (ResultList{u"x.vek(1)：hit", u""}));
+}
+
+// Writes `bytes` at `offset`, leaving a hole before them where the file system can.
+void WriteAt(const std::filesystem::path& path, std::uint64_t offset, std::string_view bytes) {
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD unused = 0;
+  ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  DWORD written = 0;
+  EXPECT_TRUE(::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+              ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  ::CloseHandle(file);
+}
+
+// Past what one ReadFile call can count: the hits at the start, past 4 GiB and at the end.
+TEST(WinFileSystemTest, FilesPastFourGibibytesAreReadToTheirEnd) {
+  test::TempTree tree;
+  const std::filesystem::path big = tree.root() / L"big.vek";
+  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+  // Holes with a line end every 16 MiB, so that no line is longer than that.
+  for (std::uint64_t at = 16 << 20; at < 4 * kGiB + (64 << 20); at += 16 << 20)
+    WriteAt(big, at, "\n");
+  WriteAt(big, 0,
+          "\x94\x4c"
+          "1\r\n");
+  WriteAt(big, 4 * kGiB + 10,
+          "\r\n\x94\x4c"
+          "2\r\n");
+  WriteAt(big, 4 * kGiB + (64 << 20),
+          "\r\n\x94\x4c"
+          "3");
+  WinFileSystem fileSystem;
+  SearchState state;
+  const SearchOutcome outcome = RunSearch(state, u"猫", ToU16(tree.Text()), false, fileSystem);
+  EXPECT_EQ(outcome.results,
+            (ResultList{u"big.vek(1)：猫1", u"big.vek(2)：猫2", u"big.vek(3)：猫3", u""}));
+  EXPECT_TRUE(outcome.problems.empty());
 }
 
 }  // namespace
