@@ -2,12 +2,14 @@
 // with the results handed on in collection order.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -53,6 +55,8 @@ class MatchPool {
   // matches the next one, or waits. False when there is nothing to do and nothing to wait for.
   bool Step(std::unique_lock<std::mutex>& lock, Worker& worker);
   void Match(FileResults& file, Worker& worker);
+  // One more thread, while the file system keeps calls waiting and there is room for it.
+  void Grow();
   void Work() noexcept;
   bool CanDeliver() const { return !delivering_ && !jobs_.empty() && jobs_.front().done; }
 
@@ -61,6 +65,11 @@ class MatchPool {
   const std::size_t slice_;
   const bool countOnly_;
   const ResultSink sink_;
+  const std::chrono::microseconds slowOpen_;
+  std::size_t mostThreads_ = 1;  // the calling thread included
+  // Threads matching at once, so that a pool grown for a slow file system still matches on
+  // as many threads as asked for; a thread lets go of it while it waits on the file system.
+  std::counting_semaphore<> matching_{0};
   Worker own_;  // the calling thread's
   std::mutex mutex_;
   std::condition_variable changed_;
