@@ -328,7 +328,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   matchFiles(1, 0, expected, expectedProblems);
   ASSERT_GE(expected.size(), 50u);
   ASSERT_EQ(expectedProblems.size(), 13u);
-  for (const auto [threads, ioThreads] :
+  for (const auto& [threads, ioThreads] :
        {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}}) {
     ResultList results{u"kept"};
     std::vector<SearchProblem> problems;
