@@ -117,8 +117,8 @@ TEST_F(VekgrepTest, PrintsResultLinesInUtf8AndExitsZero) {
 TEST_F(VekgrepTest, AnyThreadCountGivesTheSameOutput) {
   for (int i = 0; i < 40; ++i) tree_.Write("t/" + std::to_string(i) + ".vek", u"猫犬\r\n犬");
   const std::string one = Vekgrep(tree_.root(), {"-j1", "-r", "猫 犬"}).out;
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "--threads=3", "猫 犬"}).out, one);
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "256", "-r", "猫 犬"}).out, one);
+  EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "--threads=3", "--io-threads=0", "猫 犬"}).out, one);
+  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "256", "--io-threads=256", "-r", "猫 犬"}).out, one);
 }
 
 TEST_F(VekgrepTest, FolderArgumentAndNoRecursion) {
@@ -149,6 +149,7 @@ TEST_F(VekgrepTest, BadUsageExitsTwo) {
         std::initializer_list<std::string>{"--color=sometimes", "猫"},
         std::initializer_list<std::string>{"-j0", "猫"},
         std::initializer_list<std::string>{"--threads=x", "猫"},
+        std::initializer_list<std::string>{"--io-threads=257", "猫"},
         std::initializer_list<std::string>{"猫", "-j"}}) {
     const Finished run = Vekgrep(tree_.root(), args);
     EXPECT_EQ(run.status, 2);
