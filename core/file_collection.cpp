@@ -21,7 +21,9 @@ namespace {
 bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Folder& folder,
              WalkContext& context) {
   if (folder.error()) context.problems.push_back({folder.path(), folder.error()});
-  for (FolderEntry& file : folder.files()) {
+  // Each entry goes as its path moves on, so that a large folder is not held twice.
+  for (auto& files = folder.files(); !files.empty(); files.pop_front()) {
+    FolderEntry& file = files.front();
     if (!IsDataFileName(file.name)) continue;
     ++state.gFileCount;
     if (context.onFile) context.onFile(file.path);
@@ -44,7 +46,7 @@ bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Fo
 
 }  // namespace
 
-void CollectFiles(SearchState& state, const std::filesystem::path& folder, bool recurse,
+void CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
                   WalkContext& context) {
   // Without recursion there is only the one listing: nothing to read ahead.
   FolderReadAhead readAhead(context.fileSystem, recurse ? context.readAheadThreads : 0,

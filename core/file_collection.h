@@ -31,7 +31,6 @@ struct WalkContext {
 // ahead after that is used. A folder that cannot be listed is recorded in the problems and
 // skipped; a folder already on the current path (reached again through a link) is not
 // entered again.
-void CollectFiles(SearchState& state, const std::filesystem::path& folder, bool recurse,
-                  WalkContext& context);
+void CollectFiles(SearchState& state, const NativePath& folder, bool recurse, WalkContext& context);
 
 }  // namespace vek

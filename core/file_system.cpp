@@ -56,7 +56,7 @@ char16_t ToUpperForListing(char16_t c) {
   return c;
 }
 
-void SortForListing(std::vector<FolderEntry>& entries) {
+void SortForListing(std::deque<FolderEntry>& entries) {
   std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
     return ListingOrderLess(a.name, b.name);
   });
@@ -88,7 +88,7 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
     // A broken link is listed as a file so that reading it reports the problem.
     const bool file = !folder && (entry.is_regular_file(typeError) ||
                                   (link && !fs::exists(entry.status(typeError))));
-    FolderEntry item{entry.path(), FileNameText(entry.path())};
+    FolderEntry item{entry.path().native(), FileNameText(entry.path())};
     if (folder) {
       listing.subfolders.push_back(std::move(item));
     } else if (file) {

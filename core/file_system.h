@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,14 +15,20 @@
 
 namespace vek {
 
+// A path as the platform spells it. Unlike std::filesystem::path it keeps no list of its
+// components, which costs some fifty bytes a component: the walk holds one per data file.
+using NativePath = std::filesystem::path::string_type;
+
 struct FolderEntry {
-  std::filesystem::path path;
+  NativePath path;
   std::u16string name;  // the last component, as shown in result lines
 };
 
+// Deques: a folder of many files costs no more than its entries, never twice as much while
+// a vector grows.
 struct FolderListing {
-  std::vector<FolderEntry> files;       // in listing order
-  std::vector<FolderEntry> subfolders;  // in listing order
+  std::deque<FolderEntry> files;       // in listing order
+  std::deque<FolderEntry> subfolders;  // in listing order
 };
 
 // Identifies a folder independently of the path it was reached by (device and inode, or

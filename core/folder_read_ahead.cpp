@@ -26,7 +26,7 @@ FolderReadAhead::~FolderReadAhead() {
   work_.notify_all();
 }
 
-FolderReadAhead::Folder& FolderReadAhead::Root(const std::filesystem::path& path, bool recurse) {
+FolderReadAhead::Folder& FolderReadAhead::Root(const NativePath& path, bool recurse) {
   const std::lock_guard lock(mutex_);
   recurse_ = recurse;
   root_ = std::make_unique<Folder>(Key(), path, nullptr, Order());
@@ -51,7 +51,7 @@ void FolderReadAhead::Wait(Folder& folder) {
 void FolderReadAhead::Forget(Folder& folder) {
   const std::lock_guard lock(mutex_);
   std::vector<std::unique_ptr<Folder>>().swap(folder.subfolders_);
-  std::vector<FolderEntry>().swap(folder.files_);
+  std::deque<FolderEntry>().swap(folder.files_);
 }
 
 void FolderReadAhead::Read(Folder& folder, std::unique_lock<std::mutex>& lock) {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -36,7 +37,7 @@ class FolderReadAhead {
   FolderReadAhead& operator=(const FolderReadAhead&) = delete;
 
   // The walk's root; `recurse` makes its subfolders part of the tree.
-  Folder& Root(const std::filesystem::path& path, bool recurse);
+  Folder& Root(const NativePath& path, bool recurse);
 
   // Waits until `folder` has been read, reading it here if no helper has started it. After
   // that its results below may be used by the walk's thread.
@@ -74,12 +75,12 @@ class FolderReadAhead {
 
 class FolderReadAhead::Folder {
  public:
-  const std::filesystem::path& path() const { return path_; }
+  const NativePath& path() const { return path_; }
   // A link back to a folder on the walk's current path: not to be entered.
   bool loop() const { return loop_; }
   std::error_code error() const { return error_; }
   // The listing's files; the walk may take them.
-  std::vector<FolderEntry>& files() { return files_; }
+  std::deque<FolderEntry>& files() { return files_; }
   // The subfolders, in listing order (none without recursion or for a loop).
   std::vector<std::unique_ptr<Folder>>& subfolders() { return subfolders_; }
 
@@ -88,18 +89,18 @@ class FolderReadAhead::Folder {
   enum class State { Known, Running, Read };
 
  public:
-  Folder(Key, std::filesystem::path path, const Folder* parent, Order order)
+  Folder(Key, NativePath path, const Folder* parent, Order order)
       : path_(std::move(path)), parent_(parent), order_(std::move(order)) {}
 
  private:
-  std::filesystem::path path_;
+  NativePath path_;
   const Folder* parent_;
   Order order_;
   State state_ = State::Known;
   std::optional<FolderIdentity> identity_;
   bool loop_ = false;
   std::error_code error_;
-  std::vector<FolderEntry> files_;
+  std::deque<FolderEntry> files_;
   std::vector<std::unique_ptr<Folder>> subfolders_;
   std::exception_ptr failure_;  // thrown by the file system, rethrown to the walk
 };

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -29,7 +30,7 @@ inline std::int32_t HitCount(const ResultList& results) {
 // The state a search shares with the window for the whole run.
 struct SearchState {
   std::u16string gSearchPath;
-  std::vector<std::filesystem::path> gFileList{1};  // index 0 is never used
+  std::deque<NativePath> gFileList{1};  // index 0 is never used; a deque costs no slack
   std::int32_t gFileCount = 0;
   bool gCancel = false;  // set by the window while the walk pumps events
 };

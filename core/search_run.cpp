@@ -52,7 +52,7 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
       fileSystem,        pump,
       outcome.problems,  [&pool](const std::filesystem::path& path) { pool.Add(path); },
       options.ioThreads, kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
-  CollectFiles(state, root, subFolders, walk);
+  CollectFiles(state, root.native(), subFolders, walk);
   pool.Finish();
 
   outcome.results.emplace_back();

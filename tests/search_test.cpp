@@ -129,13 +129,13 @@ TEST(RunSearch, WalksDepthFirstOwnFilesFirstInCaseInsensitiveNameOrder) {
   SearchState state;
   StdFileSystem fileSystem;
   RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem);
-  const std::vector<fs::path> expected{{},
-                                       tree / "Root.vek",
-                                       tree / "root2.vek",
-                                       tree / "a/same.vek",
-                                       tree / "B/z.vek",
-                                       tree / "B/a/deep.vek",
-                                       tree / "c/same.vek"};
+  const std::deque<NativePath> expected{{},
+                                        (tree / "Root.vek").native(),
+                                        (tree / "root2.vek").native(),
+                                        (tree / "a/same.vek").native(),
+                                        (tree / "B/z.vek").native(),
+                                        (tree / "B/a/deep.vek").native(),
+                                        (tree / "c/same.vek").native()};
   EXPECT_EQ(state.gFileList, expected);
   EXPECT_EQ(state.gFileCount, 6);
   EXPECT_EQ(state.gSearchPath, PathText(tree.root()));

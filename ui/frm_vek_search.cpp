@@ -394,7 +394,7 @@ void frmVekSearch::Form_QueryUnload() {
   }
   auto& fileList = module_.shared.gFileList;
   fileList.resize(1);
-  std::vector<std::filesystem::path>().swap(fileList);
+  decltype(module_.shared.gFileList)().swap(fileList);
   ::DestroyWindow(hwnd_);
 }
 

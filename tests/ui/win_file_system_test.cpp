@@ -2,6 +2,8 @@
 // link back up the tree does not make the walk go round.
 #include "win_file_system.h"
 
+#include <windows.h>
+
 #include <winioctl.h>
 
 #include <cstdint>
