@@ -132,7 +132,7 @@ void MatchPool::Match(FileResults& file, Worker& worker) {
     std::unique_ptr<FileReader> reader;
     const auto start = std::chrono::steady_clock::now();
     file.error = fileSystem_.Open(file.path, reader);
-    if (std::chrono::steady_clock::now() - start >= slowOpen_) Grow();
+    NoteOpen(std::chrono::steady_clock::now() - start >= slowOpen_);
     if (!file.error) {
       matching_.acquire();
       const struct Release {
@@ -164,9 +164,11 @@ void MatchPool::Match(FileResults& file, Worker& worker) {
   worker.buffer.Trim(2 * slice_ + ReadBuffer::kAlignment);
 }
 
-void MatchPool::Grow() {
+void MatchPool::NoteOpen(bool slow) {
   const std::lock_guard lock(mutex_);
-  if (closed_ || helpers_.size() + 1 >= mostThreads_) return;
+  ++opens_;
+  if (slow) ++slowOpens_;
+  if (!slow || 2 * slowOpens_ <= opens_ || closed_ || helpers_.size() + 1 >= mostThreads_) return;
   try {
     helpers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {

@@ -55,8 +55,9 @@ class MatchPool {
   // matches the next one, or waits. False when there is nothing to do and nothing to wait for.
   bool Step(std::unique_lock<std::mutex>& lock, Worker& worker);
   void Match(FileResults& file, Worker& worker);
-  // One more thread, while the file system keeps calls waiting and there is room for it.
-  void Grow();
+  // Counts an open; one more thread while most opens keep the caller waiting, as far as the
+  // I/O threads go. (Most, not one: a thread that lost its core for a moment looks slow too.)
+  void NoteOpen(bool slow);
   void Work() noexcept;
   bool CanDeliver() const { return !delivering_ && !jobs_.empty() && jobs_.front().done; }
 
@@ -67,6 +68,8 @@ class MatchPool {
   const ResultSink sink_;
   const std::chrono::microseconds slowOpen_;
   std::size_t mostThreads_ = 1;  // the calling thread included
+  std::size_t opens_ = 0;
+  std::size_t slowOpens_ = 0;
   // Threads matching at once, so that a pool grown for a slow file system still matches on
   // as many threads as asked for; a thread lets go of it while it waits on the file system.
   std::counting_semaphore<> matching_{0};

@@ -73,11 +73,11 @@ struct SearchOptions {
   unsigned threads = 0;
   // Threads that wait on the file system, so that on a slow file server many requests are in
   // flight: that many list folders ahead of the walk, and the file reading grows up to that
-  // many threads (still matching on `threads` at most) while opening a file takes `slowOpen`
-  // or longer. They mostly wait, so their number follows the server's latency, not the
+  // many threads (still matching on `threads` at most) while most files take `slowOpen` or
+  // longer to open. They mostly wait, so their number follows the server's latency, not the
   // cores. 0: the walk and the matching threads make every request themselves.
   unsigned ioThreads = 32;
-  std::chrono::microseconds slowOpen{200};
+  std::chrono::microseconds slowOpen{100};
   // Files are read and matched in slices of this many bytes, so that memory stays bounded
   // whatever their size; a line longer than a slice is kept whole until its end.
   std::size_t sliceBytes = std::size_t{1} << 20;
