@@ -282,7 +282,7 @@ Spawned WithinAddressSpace(const TempTree& tree, rlim_t kib) {
 // A file past every 31-bit and 32-bit read limit is read to its end within 1.5 GB of address
 // space; a line too long for the space left is that file's problem only.
 TEST_F(VekgrepTest, HugeFilesAreReadWholeInBoundedMemory) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
   constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
