@@ -149,10 +149,15 @@ class DescriptorReader final : public FileReader {
   DescriptorReader& operator=(const DescriptorReader&) = delete;
 
   std::error_code Read(std::span<char> room, std::size_t& got) override {
+    got = 0;
+    if (atEnd_) return {};
     for (;;) {
       const ssize_t n = ::read(fd_, room.data(), room.size());
       if (n >= 0) {
         got = static_cast<std::size_t>(n);
+        // A regular file reads short only at its end (below the 2 GiB that one call can
+        // give): the call that would only say so is saved, one per file.
+        atEnd_ = got < room.size() && room.size() <= kMostInOneRead;
         return {};
       }
       if (errno != EINTR) return LastError();
@@ -161,7 +166,9 @@ class DescriptorReader final : public FileReader {
   int fd() const { return fd_; }
 
  private:
+  static constexpr std::size_t kMostInOneRead = 0x7ffff000;
   int fd_;
+  bool atEnd_ = false;
 };
 }  // namespace
 
