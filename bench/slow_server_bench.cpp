@@ -27,7 +27,7 @@ constexpr int kTopFolders = 30;
 constexpr int kFoldersEach = 99;  // 30 + 30 * 99 = 3,000 folders
 constexpr int kFilesPerFolder = 10;
 
-// The real file system behind a wait per call. Counts the calls in flight at once.
+// The real file system behind a wait per call. Counts the calls, and those in flight at once.
 class SlowFileSystem final : public vek::FileSystem {
  public:
   explicit SlowFileSystem(microseconds latency) : latency_(latency) {}
@@ -53,10 +53,12 @@ class SlowFileSystem final : public vek::FileSystem {
   }
 
   int mostInFlight() const { return mostInFlight_; }
+  long calls() const { return calls_; }
 
  private:
   struct Call {
     explicit Call(SlowFileSystem& fileSystem) : fileSystem_(fileSystem) {
+      ++fileSystem_.calls_;
       const int now = ++fileSystem_.inFlight_;
       int most = fileSystem_.mostInFlight_;
       while (now > most && !fileSystem_.mostInFlight_.compare_exchange_weak(most, now)) {
@@ -85,6 +87,7 @@ class SlowFileSystem final : public vek::FileSystem {
   vek::StdFileSystem real_;
   std::atomic<int> inFlight_ = 0;
   std::atomic<int> mostInFlight_ = 0;
+  std::atomic<long> calls_ = 0;
 };
 
 // Small data files of a few short lines, one in four with a hit.
@@ -161,6 +164,7 @@ void SlowServer(benchmark::State& state, bool concurrent) {
   state.counters["hits"] = hits;
   state.counters["peak_MiB"] = PeakMemoryMiB();
   state.counters["most_in_flight"] = fileSystem.mostInFlight();
+  state.counters["calls"] = static_cast<double>(fileSystem.calls());
 }
 
 BENCHMARK_CAPTURE(SlowServer, one_at_a_time, false)

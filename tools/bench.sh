@@ -121,12 +121,12 @@ for b in json.load(open(sys.argv[1]))["benchmarks"]:
         sys.exit("bench.sh: slow server: %s: %s" % (b["name"], b.get("error_message")))
     way, latency = b["name"].split("/")[1:3]
     runs.setdefault(int(latency), {})[way] = b
-print("| latency per call | one at a time | in flight | speed-up | most calls in flight | peak MiB (one / many) | hits |")
-print("|---:|---:|---:|---:|---:|---:|---:|")
+print("| latency per call | calls | one at a time | in flight | speed-up | most calls in flight | peak MiB (one / many) | hits |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|")
 for latency, r in sorted(runs.items()):
     one, many = r["one_at_a_time"], r["concurrent"]
-    print("| %.1f ms | %.2f s | %.2f s | %.1f× | %d | %.1f / %.1f | %d |" % (
-        latency / 1000, one["real_time"] / 1000, many["real_time"] / 1000,
+    print("| %.1f ms | %d | %.2f s | %.2f s | %.1f× | %d | %.1f / %.1f | %d |" % (
+        latency / 1000, one["calls"], one["real_time"] / 1000, many["real_time"] / 1000,
         one["real_time"] / many["real_time"], many["most_in_flight"],
         one["peak_MiB"], many["peak_MiB"], many["hits"]))
 PY
