@@ -174,9 +174,9 @@ class DescriptorReader final : public FileReader {
 
 std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
   // Non-blocking so that a pipe that appeared under a listed name cannot hang the search.
-  auto opened =
-      std::make_unique<DescriptorReader>(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (opened->fd() < 0) return LastError();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  auto opened = std::make_unique<DescriptorReader>(fd);
   struct stat st {};
   if (::fstat(opened->fd(), &st) != 0) return LastError();
   if (S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::is_a_directory);

@@ -13,6 +13,7 @@
 #include "text_convert.h"
 #include "ui_test_support.h"
 #include "wide_text.h"
+#include "win32_handles.h"
 
 namespace vek::ui {
 namespace {
@@ -41,38 +42,38 @@ TEST(WinFileSystemTest, LinkBackUpTheTreeIsNotWalkedTwice) {
   EXPECT_EQ(outcome.results, (ResultList{u"x.vek(1)：hit", u""}));
 }
 
-// Writes `bytes` at `offset`, leaving a hole before them where the file system can.
-void WriteAt(const std::filesystem::path& path, std::uint64_t offset, std::string_view bytes) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD unused = 0;
-  ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
-  LARGE_INTEGER at;
-  at.QuadPart = static_cast<LONGLONG>(offset);
-  DWORD written = 0;
-  EXPECT_TRUE(::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
-              ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-  ::CloseHandle(file);
-}
-
 // Past what one ReadFile call can count: the hits at the start, past 4 GiB and at the end.
 TEST(WinFileSystemTest, FilesPastFourGibibytesAreReadToTheirEnd) {
   test::TempTree tree;
   const std::filesystem::path big = tree.root() / L"big.vek";
-  constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
-  // Holes with a line end every 16 MiB, so that no line is longer than that.
-  for (std::uint64_t at = 16 << 20; at < 4 * kGiB + (64 << 20); at += 16 << 20)
-    WriteAt(big, at, "\n");
-  WriteAt(big, 0,
-          "\x94\x4c"
-          "1\r\n");
-  WriteAt(big, 4 * kGiB + 10,
-          "\r\n\x94\x4c"
-          "2\r\n");
-  WriteAt(big, 4 * kGiB + (64 << 20),
-          "\r\n\x94\x4c"
-          "3");
+  {
+    const UniqueHandle file(::CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(file.get(), INVALID_HANDLE_VALUE);
+    DWORD unused = 0;
+    ::DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
+    // Writes `bytes` at `offset`, leaving a hole before them where the file system can.
+    const auto writeAt = [&file](std::uint64_t offset, std::string_view bytes) {
+      LARGE_INTEGER at;
+      at.QuadPart = static_cast<LONGLONG>(offset);
+      DWORD written = 0;
+      ASSERT_TRUE(::SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) &&
+                  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr));
+    };
+    constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
+    writeAt(0,
+            "\x94\x4c"
+            "1\r\n");
+    // Holes with a line end every 16 MiB, so that no line is longer than that.
+    for (std::uint64_t at = 16 << 20; at < 4 * kGiB + (64 << 20); at += 16 << 20) writeAt(at, "\n");
+    writeAt(4 * kGiB + 10,
+            "\r\n\x94\x4c"
+            "2\r\n");
+    writeAt(4 * kGiB + (64 << 20),
+            "\r\n\x94\x4c"
+            "3");
+  }
   WinFileSystem fileSystem;
   SearchState state;
   const SearchOutcome outcome = RunSearch(state, u"猫", ToU16(tree.Text()), false, fileSystem);
