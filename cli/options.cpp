@@ -15,6 +15,8 @@ const char kUsage[] =
     "      --rtf            print the highlighted RTF document instead of the lines\n"
     "      --color[=WHEN]   colour keywords red: never, always or auto (default: auto)\n"
     "  -j, --threads=N      match files on N threads (default: one per hardware thread)\n"
+    "      --io-threads=N   keep up to N requests to the file system in flight, for slow\n"
+    "                       file servers (default: 32; 0: one at a time)\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
@@ -40,17 +42,19 @@ bool SetColor(Options& options, const std::u16string& when) {
   return true;
 }
 
-bool SetThreads(Options& options, const std::u16string& count) {
+bool SetThreads(Options& options, const std::u16string& count, unsigned& threads,
+                unsigned least = 1) {
   unsigned value = 0;
   const bool digits = !count.empty() && count.size() <= 3 &&
                       count.find_first_not_of(u"0123456789") == std::u16string::npos;
   if (digits)
     for (char16_t c : count) value = value * 10 + (c - u'0');
-  if (value < 1 || value > 256) {
-    options.error = "invalid thread count '" + Narrow(count) + "' (1 to 256)";
+  if (!digits || value < least || value > 256) {
+    options.error =
+        "invalid thread count '" + Narrow(count) + "' (" + std::to_string(least) + " to 256)";
     return false;
   }
-  options.threads = value;
+  threads = value;
   return true;
 }
 
@@ -71,9 +75,11 @@ bool TakeOption(Options& options, const std::u16string& arg) {
   } else if (arg.starts_with(u"--color=") || arg.starts_with(u"--colour=")) {
     return SetColor(options, arg.substr(arg.find(u'=') + 1));
   } else if (arg.starts_with(u"--threads=")) {
-    return SetThreads(options, arg.substr(arg.find(u'=') + 1));
+    return SetThreads(options, arg.substr(arg.find(u'=') + 1), options.threads);
+  } else if (arg.starts_with(u"--io-threads=")) {
+    return SetThreads(options, arg.substr(arg.find(u'=') + 1), options.ioThreads, 0);
   } else if (arg.starts_with(u"-j")) {
-    return SetThreads(options, arg.substr(2));
+    return SetThreads(options, arg.substr(2), options.threads);
   } else if (arg.size() > 2 && arg[0] == u'-' && arg[1] != u'-') {
     // Bundled short options: -rc.
     for (std::size_t i = 1; i < arg.size(); ++i) {
@@ -100,7 +106,8 @@ Options ParseOptions(const std::vector<std::u16string>& args) {
     } else if (arg == u"--") {
       optionsEnded = true;
     } else if (arg == u"-j" || arg == u"--threads") {
-      if (!SetThreads(options, i + 1 < args.size() ? args[++i] : std::u16string())) return options;
+      if (!SetThreads(options, i + 1 < args.size() ? args[++i] : std::u16string(), options.threads))
+        return options;
     } else if (!TakeOption(options, arg)) {
       return options;
     }

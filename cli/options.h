@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "search_core.h"
+
 namespace vek::cli {
 
 enum class ColorMode { Never, Always, Auto };
@@ -17,6 +19,7 @@ struct Options {
   bool version = false;
   ColorMode color = ColorMode::Auto;
   unsigned threads = 0;  // threads that match files; 0: one per hardware thread
+  unsigned ioThreads = SearchOptions().ioThreads;  // requests in flight; 0: one at a time
   std::u16string keywordText;
   std::optional<std::u16string> folderText;  // absent: the current folder
   std::string error;                         // set on bad usage

@@ -75,6 +75,7 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
   std::uint64_t hits = 0;
   SearchOptions searchOptions;
   searchOptions.threads = options.threads;
+  searchOptions.ioThreads = options.ioThreads;
   searchOptions.countOnly = options.count;
   if (!options.rtf) {
     // Each file's lines are printed as soon as it and all before it are done.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "folder_read_ahead.h"
+
 namespace vek {
 
 bool IsDataFileName(std::u16string_view name) {
@@ -13,35 +15,45 @@ bool IsDataFileName(std::u16string_view name) {
   });
 }
 
-void CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
-                  WalkContext& context) {
-  FolderListing listing;
-  if (std::error_code ec = context.fileSystem.ListFolder(folder, listing)) {
-    context.problems.push_back({folder, ec});
-  }
+namespace {
+
+// False when the walk was cancelled: then the helpers may still be reading below `folder`.
+bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Folder& folder,
+             WalkContext& context) {
+  if (folder.error()) context.problems.push_back({folder.path(), folder.error()});
   // Each entry goes as its path moves on, so that a large folder is not held twice.
-  for (; !listing.files.empty(); listing.files.pop_front()) {
-    FolderEntry& file = listing.files.front();
+  for (auto& files = folder.files(); !files.empty(); files.pop_front()) {
+    FolderEntry& file = files.front();
     if (!IsDataFileName(file.name)) continue;
     ++state.gFileCount;
     if (context.onFile) context.onFile(file.path);
     state.gFileList.push_back(std::move(file.path));
   }
-  if (!recurse) return;
-
-  for (const FolderEntry& subfolder : listing.subfolders) {
+  bool complete = true;
+  for (const std::unique_ptr<FolderReadAhead::Folder>& subfolder : folder.subfolders()) {
     if (context.pump) context.pump();
-    if (state.gCancel) return;
-    std::optional<FolderIdentity> identity = context.fileSystem.Identity(subfolder.path);
-    if (identity && std::find(context.ancestors.begin(), context.ancestors.end(), *identity) !=
-                        context.ancestors.end())
-      continue;
-    // A folder whose identity cannot be read is still entered: its listing reports why.
-    const bool tracked = identity.has_value();
-    if (tracked) context.ancestors.push_back(std::move(*identity));
-    CollectFiles(state, subfolder.path, recurse, context);
-    if (tracked) context.ancestors.pop_back();
+    if (state.gCancel) return false;
+    readAhead.Wait(*subfolder);
+    if (subfolder->loop()) continue;
+    if (Collect(state, readAhead, *subfolder, context)) {
+      readAhead.Forget(*subfolder);
+    } else {
+      complete = false;  // the next subfolder's test ends this walk too, if there is one
+    }
   }
+  return complete;
+}
+
+}  // namespace
+
+void CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
+                  WalkContext& context) {
+  // Without recursion there is only the one listing: nothing to read ahead.
+  FolderReadAhead readAhead(context.fileSystem, recurse ? context.readAheadThreads : 0,
+                            context.readAheadFolders);
+  FolderReadAhead::Folder& root = readAhead.Root(folder, recurse);
+  readAhead.Wait(root);
+  Collect(state, readAhead, root, context);
 }
 
 }  // namespace vek

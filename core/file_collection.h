@@ -18,15 +18,19 @@ struct WalkContext {
   FileSystem& fileSystem;
   const EventPump& pump;
   std::vector<SearchProblem>& problems;
-  std::vector<FolderIdentity> ancestors = {};  // folders on the current path, against loops
   std::function<void(const std::filesystem::path&)> onFile = {};  // each data file as found
+  // Threads that list folders ahead of the walk, and how many folders they may read ahead
+  // of it. With none, the walk makes every call itself, one at a time.
+  unsigned readAheadThreads = 0;
+  std::size_t readAheadFolders = 0;
 };
 
 // Appends the data files of `folder`, then, when `recurse`, those of each subfolder's
 // subtree in turn, to state.gFileList (counting them in state.gFileCount). Before each
-// subfolder it pumps events and stops the whole walk once state.gCancel is set. A folder
-// that cannot be listed is recorded in the problems and skipped; a folder already on the
-// current path (reached again through a link) is not entered again.
+// subfolder it pumps events and stops the whole walk once state.gCancel is set; nothing read
+// ahead after that is used. A folder that cannot be listed is recorded in the problems and
+// skipped; a folder already on the current path (reached again through a link) is not
+// entered again.
 void CollectFiles(SearchState& state, const NativePath& folder, bool recurse, WalkContext& context);
 
 }  // namespace vek

@@ -45,8 +45,8 @@ class FileReader {
   virtual std::error_code Read(std::span<char> room, std::size_t& got) = 0;
 };
 
-// The search may call Open and Read from several threads at once (each reader on one thread
-// at a time), also while it lists folders.
+// The search may call every operation from several threads at once (each reader on one
+// thread at a time): folders are listed ahead of the walk while files are read.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

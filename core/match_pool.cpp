@@ -14,6 +14,24 @@ namespace {
 // keep every thread busy, few enough that a tree of any size costs little memory.
 constexpr std::size_t kWaitingPerThread = 64;
 
+// The file system as the matching sees it: while a thread waits for a read, it does not
+// count as matching.
+class ReaderLettingGo final : public FileReader {
+ public:
+  ReaderLettingGo(FileReader& reader, std::counting_semaphore<>& matching)
+      : reader_(reader), matching_(matching) {}
+  std::error_code Read(std::span<char> room, std::size_t& got) override {
+    matching_.release();
+    const std::error_code error = reader_.Read(room, got);
+    matching_.acquire();
+    return error;
+  }
+
+ private:
+  FileReader& reader_;
+  std::counting_semaphore<>& matching_;
+};
+
 // Appends the result line of one file's n-th hit.
 void AppendResult(std::u16string_view prefix, std::uint64_t n, std::u16string_view line,
                   ResultList& out) {
@@ -37,9 +55,12 @@ MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
       slice_(std::max<std::size_t>(options.sliceBytes, 1)),
       countOnly_(options.countOnly),
       sink_(std::move(sink)),
+      slowOpen_(options.slowOpen),
       own_{prototype_, {}} {
   unsigned threads = options.threads;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  matching_.release(threads);
+  mostThreads_ = std::max(threads, options.ioThreads);
   try {
     while (helpers_.size() + 1 < threads) helpers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
@@ -109,10 +130,18 @@ bool MatchPool::Step(std::unique_lock<std::mutex>& lock, Worker& worker) {
 void MatchPool::Match(FileResults& file, Worker& worker) {
   try {
     std::unique_ptr<FileReader> reader;
+    const auto start = std::chrono::steady_clock::now();
     file.error = fileSystem_.Open(file.path, reader);
+    NoteOpen(std::chrono::steady_clock::now() - start >= slowOpen_);
     if (!file.error) {
+      matching_.acquire();
+      const struct Release {
+        std::counting_semaphore<>& matching;
+        ~Release() { matching.release(); }
+      } release{matching_};
+      ReaderLettingGo waiting(*reader, matching_);
       std::u16string prefix;  // built at the first hit: most files have none
-      file.error = worker.matcher.MatchSlices(*reader, worker.buffer, slice_,
+      file.error = worker.matcher.MatchSlices(waiting, worker.buffer, slice_,
                                               [&](std::u16string_view line, std::uint64_t offset) {
                                                 ++file.hits;
                                                 if (countOnly_) return;
@@ -133,6 +162,18 @@ void MatchPool::Match(FileResults& file, Worker& worker) {
   }
   // A long line grew the buffer: back to the size of a slice for the next file.
   worker.buffer.Trim(2 * slice_ + ReadBuffer::kAlignment);
+}
+
+void MatchPool::NoteOpen(bool slow) {
+  const std::lock_guard lock(mutex_);
+  ++opens_;
+  if (slow) ++slowOpens_;
+  if (!slow || 2 * slowOpens_ <= opens_ || closed_ || helpers_.size() + 1 >= mostThreads_) return;
+  try {
+    helpers_.emplace_back([this] { Work(); });
+  } catch (const std::system_error&) {
+    mostThreads_ = helpers_.size() + 1;
+  }
 }
 
 void MatchPool::Work() noexcept {

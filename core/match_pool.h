@@ -2,12 +2,14 @@
 // with the results handed on in collection order.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -53,6 +55,9 @@ class MatchPool {
   // matches the next one, or waits. False when there is nothing to do and nothing to wait for.
   bool Step(std::unique_lock<std::mutex>& lock, Worker& worker);
   void Match(FileResults& file, Worker& worker);
+  // Counts an open; one more thread while most opens keep the caller waiting, as far as the
+  // I/O threads go. (Most, not one: a thread that lost its core for a moment looks slow too.)
+  void NoteOpen(bool slow);
   void Work() noexcept;
   bool CanDeliver() const { return !delivering_ && !jobs_.empty() && jobs_.front().done; }
 
@@ -61,6 +66,13 @@ class MatchPool {
   const std::size_t slice_;
   const bool countOnly_;
   const ResultSink sink_;
+  const std::chrono::microseconds slowOpen_;
+  std::size_t mostThreads_ = 1;  // the calling thread included
+  std::size_t opens_ = 0;
+  std::size_t slowOpens_ = 0;
+  // Threads matching at once, so that a pool grown for a slow file system still matches on
+  // as many threads as asked for; a thread lets go of it while it waits on the file system.
+  std::counting_semaphore<> matching_{0};
   Worker own_;  // the calling thread's
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -2,6 +2,7 @@
 // numbered result lines. Portable; the front ends (window, vekgrep) only show what it decides.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -70,6 +71,13 @@ struct SearchOptions {
   // per hardware thread. With more than one, the file system's Open and Read are called
   // from several threads at once, and while ListFolder runs.
   unsigned threads = 0;
+  // Threads that wait on the file system, so that on a slow file server many requests are in
+  // flight: that many list folders ahead of the walk, and the file reading grows up to that
+  // many threads (still matching on `threads` at most) while most files take `slowOpen` or
+  // longer to open. They mostly wait, so their number follows the server's latency, not the
+  // cores. 0: the walk and the matching threads make every request themselves.
+  unsigned ioThreads = 32;
+  std::chrono::microseconds slowOpen{100};
   // Files are read and matched in slices of this many bytes, so that memory stays bounded
   // whatever their size; a line longer than a slice is kept whole until its end.
   std::size_t sliceBytes = std::size_t{1} << 20;

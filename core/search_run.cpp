@@ -7,6 +7,13 @@
 #include "text_convert.h"
 
 namespace vek {
+namespace {
+
+// Listings held ahead of the walk: enough to keep every I/O thread busy through a run of
+// small folders, few enough that memory follows the walk, not the tree.
+constexpr std::size_t kFoldersAheadPerIoThread = 4;
+
+}  // namespace
 
 KeywordList SplitKeywords(std::u16string_view keywordText) {
   KeywordList keywords;
@@ -42,13 +49,9 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
     }
   });
   WalkContext walk{
-      fileSystem, pump, outcome.problems, {}, [&pool](const std::filesystem::path& path) {
-        pool.Add(path);
-      }};
-  if (subFolders) {
-    if (std::optional<FolderIdentity> identity = fileSystem.Identity(root))
-      walk.ancestors.push_back(std::move(*identity));
-  }
+      fileSystem,        pump,
+      outcome.problems,  [&pool](const std::filesystem::path& path) { pool.Add(path); },
+      options.ioThreads, kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
   CollectFiles(state, root.native(), subFolders, walk);
   pool.Finish();
 

@@ -308,10 +308,13 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   files.push_back(tree / "missing.vek");
 
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
-  const auto matchFiles = [&](unsigned threads, ResultList& results,
+  // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
+  const auto matchFiles = [&](unsigned threads, unsigned ioThreads, ResultList& results,
                               std::vector<SearchProblem>& problems) {
     SearchOptions options;
     options.threads = threads;
+    options.ioThreads = ioThreads;
+    options.slowOpen = {};
     options.sliceBytes = 5;
     MatchPool pool({u"ア"}, fileSystem, options, [&](FileResults& file) {
       if (file.error) problems.push_back({file.path, file.error});
@@ -322,15 +325,17 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   };
   ResultList expected;
   std::vector<SearchProblem> expectedProblems;
-  matchFiles(1, expected, expectedProblems);
+  matchFiles(1, 0, expected, expectedProblems);
   ASSERT_GE(expected.size(), 50u);
   ASSERT_EQ(expectedProblems.size(), 13u);
-  for (unsigned threads : {0u, 2u, 3u, 100u}) {
+  for (const auto& [threads, ioThreads] :
+       {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}}) {
     ResultList results{u"kept"};
     std::vector<SearchProblem> problems;
-    matchFiles(threads, results, problems);
+    matchFiles(threads, ioThreads, results, problems);
     EXPECT_EQ(results.front(), u"kept");
-    EXPECT_EQ(ResultList(results.begin() + 1, results.end()), expected) << threads;
+    EXPECT_EQ(ResultList(results.begin() + 1, results.end()), expected)
+        << threads << " threads, " << ioThreads << " for I/O";
     ASSERT_EQ(problems.size(), expectedProblems.size());
     for (std::size_t i = 0; i < problems.size(); ++i) {
       EXPECT_EQ(problems[i].path, expectedProblems[i].path);

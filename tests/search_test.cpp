@@ -110,7 +110,7 @@ TEST(RunSearch, DecodesCp932AndKeepsUndecodableBytesVisible) {
 
 TEST(RunSearch, CollectsDataFilesByLowerCasedName) {
   TempTree tree;
-  for (const char* name : {"a.VEK", "b.Vek", ".vek", "c.vek.bak", "d.ve", "e.vekk", "f.txt"})
+  for (const char* name : {"a.VEK", "b.Vek", ".vek", "c.vek.bak", "d.ve", "e.vekk", "f.txt", "vek"})
     tree.Write(name, u"hit");
   tree.Folder("dir.vek");  // a folder is never read as a file
   const std::vector<std::u16string> lines = Lines(Search(tree.root(), u"hit", false));

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Search throughput on the benchmark corpus: MB/s per keyword set for vekgrep's search with
 # one matching thread and with N, and for the peer rg-pipe-j1 (ripgrep, one thread, one
-# "rg -F" per keyword) when ripgrep is installed, all measured in the same run.
+# "rg -F" per keyword) when ripgrep is installed, all measured in the same run. Then the
+# search on a simulated slow file server (30,000 small files in 3,000 folders, every call
+# waiting 0.2 ms and 1 ms) with many requests in flight against one at a time; that part
+# takes about two and a half minutes (--no-slow-server leaves it out).
 #
 #   tools/bench.sh [--size 256M] [--seed 1] [--sets "a c d"] [--threads "1 2"] [--runs 10]
+#                  [--no-slow-server]
 #
 # The search is vekgrep itself, with -j for its matching threads. Every tool runs through
 # "peers.sh run TOOL", so all pay the same start-up;
@@ -19,7 +23,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TOOLS=${VEK_BENCH_TOOLS:-/work/shared/bench}
 BUILD=${BUILD:-$ROOT/build/perf}
-SIZE=256M SEED=1 SETS="a c d" THREADS="1 2" RUNS=10
+SIZE=256M SEED=1 SETS="a c d" THREADS="1 2" RUNS=10 SLOW=1
 
 while (($#)); do
   case $1 in
@@ -28,6 +32,7 @@ while (($#)); do
     --sets) SETS=$2; shift ;;
     --threads) THREADS=$2; shift ;;
     --runs) RUNS=$2; shift ;;
+    --no-slow-server) SLOW=0 ;;
     -h|--help) sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -38,6 +43,7 @@ command -v hyperfine > /dev/null || { echo "bench.sh: needs hyperfine (apt-get i
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$BUILD" -j2 --target vekgrep > /dev/null
+((SLOW)) && cmake --build "$BUILD" -j2 --target vek_bench > /dev/null
 
 CORPUS=/tmp/vek-corpus-$SIZE-s$SEED
 [[ -f $CORPUS.manifest.json ]] || "$TOOLS/make-corpus" --seed "$SEED" --size "$SIZE" "$CORPUS" > /dev/null
@@ -100,3 +106,27 @@ if "rg" in results:
 print("| " + " | ".join(row) + " |")
 PY
 done
+
+((SLOW)) || exit 0
+echo
+echo "# slow file server: $("$BUILD/bench/vek_bench" --benchmark_list_tests --benchmark_filter=SlowServer | wc -l) runs of one search each, every call waiting the latency"
+echo
+"$BUILD/bench/vek_bench" --benchmark_filter=SlowServer --benchmark_format=json \
+  --benchmark_out="$OUT/slow.json" > /dev/null 2>&1
+python3 - "$OUT/slow.json" <<'PY'
+import json, sys
+runs = {}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    if b.get("error_occurred"):
+        sys.exit("bench.sh: slow server: %s: %s" % (b["name"], b.get("error_message")))
+    way, latency = b["name"].split("/")[1:3]
+    runs.setdefault(int(latency), {})[way] = b
+print("| latency per call | calls | one at a time | in flight | speed-up | most calls in flight | peak MiB (one / many) | hits |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|")
+for latency, r in sorted(runs.items()):
+    one, many = r["one_at_a_time"], r["concurrent"]
+    print("| %.1f ms | %d | %.2f s | %.2f s | %.1f× | %d | %.1f / %.1f | %d |" % (
+        latency / 1000, one["calls"], one["real_time"] / 1000, many["real_time"] / 1000,
+        one["real_time"] / many["real_time"], many["most_in_flight"],
+        one["peak_MiB"], many["peak_MiB"], many["hits"]))
+PY

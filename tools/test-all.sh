@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and runs every test:
-# the Linux build, the same under AddressSanitizer + UndefinedBehaviorSanitizer, the fuzz
-# corpus replay, and the Windows build with its GUI tests under Wine.
+# the Linux build, the same under AddressSanitizer + UndefinedBehaviorSanitizer, the tests of
+# the search's threads under ThreadSanitizer, the fuzz corpus replay, and the Windows build
+# with its GUI tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -11,7 +12,7 @@ step() { printf '\n=== %s\n' "$*"; }
 step "dependencies"
 tools/install-deps.sh
 
-for preset in linux linux-asan; do
+for preset in linux linux-asan linux-tsan; do
   step "build and test: $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
