@@ -30,8 +30,9 @@ void AppendResults(const std::filesystem::path& path, LineMatcher& matcher, std:
 
 }  // namespace
 
-MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads)
-    : prototype_(keywords), fileSystem_(fileSystem) {
+MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads,
+                     SearchProgress* progress, std::stop_token stop)
+    : prototype_(keywords), fileSystem_(fileSystem), progress_(progress), stop_(std::move(stop)) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   try {
     while (helpers_.size() + 1 < threads) helpers_.emplace_back([this] { Work(); });
@@ -69,10 +70,19 @@ void MatchPool::Work() noexcept {
         std::unique_lock lock(mutex_);
         ready_.wait(lock, [this] { return next_ < jobs_.size() || closed_; });
         if (next_ == jobs_.size()) return;
+        if (stop_.stop_requested()) {
+          next_ = jobs_.size();
+          return;
+        }
         job = &jobs_[next_++];
       }
       job->error = fileSystem_.ReadFile(job->path, content);
       if (!job->error) AppendResults(job->path, matcher, content.View(), job->lines);
+      if (progress_) {
+        progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
+        progress_->hits.fetch_add(static_cast<std::int32_t>(job->lines.size()),
+                                  std::memory_order_relaxed);
+      }
     }
   } catch (...) {
     const std::lock_guard lock(mutex_);

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -23,8 +24,10 @@ namespace vek {
 class MatchPool {
  public:
   // `threads`: 0 for one per hardware thread. The calling thread counts as one: it walks
-  // while the others match, then joins them in Finish.
-  MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads);
+  // while the others match, then joins them in Finish. Each matched file is counted into
+  // `progress` when given; once `stop` is requested no further file is matched.
+  MatchPool(const KeywordList& keywords, FileSystem& fileSystem, unsigned threads,
+            SearchProgress* progress = nullptr, std::stop_token stop = {});
   ~MatchPool();
   MatchPool(const MatchPool&) = delete;
   MatchPool& operator=(const MatchPool&) = delete;
@@ -47,6 +50,8 @@ class MatchPool {
 
   const LineMatcher prototype_;
   FileSystem& fileSystem_;
+  SearchProgress* const progress_;
+  const std::stop_token stop_;
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<Job> jobs_;  // a deque, so that a job stays put while more are added

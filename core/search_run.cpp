@@ -29,16 +29,19 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
 
   SearchOutcome outcome;
   const std::filesystem::path root = PathFromText(state.gSearchPath);
-  MatchPool pool(keywords, fileSystem, options.threads);
+  MatchPool pool(keywords, fileSystem, options.threads, options.progress, options.stop);
   WalkContext walk{
-      fileSystem, pump, outcome.problems, {}, [&pool](const std::filesystem::path& path) {
+      fileSystem, pump, outcome.problems, {}, [&pool, &options](const std::filesystem::path& path) {
         pool.Add(path);
+        if (options.progress) options.progress->filesFound.fetch_add(1, std::memory_order_relaxed);
       }};
   if (subFolders) {
     if (std::optional<FolderIdentity> identity = fileSystem.Identity(root))
       walk.ancestors.push_back(std::move(*identity));
   }
   CollectFiles(state, root, subFolders, walk);
+  outcome.walkCancelled = subFolders && state.gCancel;
+  if (options.progress) options.progress->walkDone.store(true, std::memory_order_relaxed);
 
   outcome.results.clear();
   pool.Finish(outcome.results, outcome.problems);
