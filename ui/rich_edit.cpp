@@ -1,6 +1,7 @@
 #include "rich_edit.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <cwchar>
 
@@ -18,6 +19,14 @@ DWORD CALLBACK ReadRtf(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given
   source.rest.remove_prefix(count);
   *given = static_cast<LONG>(count);
   return 0;
+}
+
+void Stream(HWND box, std::string_view rtf, WPARAM format) {
+  RtfSource source{rtf};
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+  stream.pfnCallback = ReadRtf;
+  ::SendMessageW(box, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
 }
 
 }  // namespace
@@ -46,11 +55,14 @@ CHARFORMAT2W NormalCharFormat() {
 }
 
 void StreamInRtf(HWND box, std::string_view rtf) {
-  RtfSource source{rtf};
-  EDITSTREAM stream = {};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
-  stream.pfnCallback = ReadRtf;
-  ::SendMessageW(box, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  Stream(box, rtf, SF_RTF);
+}
+
+void AppendRtf(HWND box, std::string_view rtf) {
+  // Past the end: the box puts the caret before its final paragraph mark.
+  CHARRANGE end = {LONG_MAX, LONG_MAX};
+  ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+  Stream(box, rtf, SF_RTF | SFF_SELECTION);
 }
 
 void SetPlainText(HWND box, const wchar_t* text) {
