@@ -38,9 +38,12 @@ constexpr UINT_PTR kFillTimer = 2;
 
 constexpr UINT kProgressInterval = 100;  // ms
 // A slice of the result box is sized to load in about this time, so that the window answers
-// between slices; the first is small, so that the first lines show at once.
-constexpr std::chrono::milliseconds kSliceTime{40};
+// between slices; the first is small, so that the first lines show at once. Each load also
+// costs a little more the larger the box already is: slices never get smaller than the
+// minimum, or that cost would come to dominate.
+constexpr std::chrono::milliseconds kSliceTime{50};
 constexpr std::size_t kFirstSliceLines = 100;
+constexpr std::size_t kMinSliceLines = 100;
 
 // Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: neither may act.
 enum ControlId : int {
@@ -518,14 +521,23 @@ void frmVekSearch::FillStep() {
   const ResultList& results = outcome_.results;
   const std::size_t lines = results.size() - 1;  // the trailing empty element is no line
   const std::size_t last = std::min(lines, filled_ + sliceLines_);
+  const HWND box = controls_.rtbSearchResult;
   const auto start = std::chrono::steady_clock::now();
-  AppendRtf(controls_.rtbSearchResult, ResultRtfPiece(results, filled_, last, keywords_));
+  // Without redrawing inside the load, which would lay out and repaint the whole box each time.
+  ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  AppendRtf(box, ResultRtfPiece(results, filled_, last, keywords_));
+  ::SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  // Painted now, and counted into the slice's time: a steady stream of posted messages would
+  // keep WM_PAINT waiting.
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   const auto took = std::chrono::steady_clock::now() - start;
   filled_ = last;
   // The next slice sized to the time this one took, changing by at most half or double.
   using Seconds = std::chrono::duration<double>;
   const double scale = std::clamp(Seconds(kSliceTime) / Seconds(took), 0.5, 2.0);
-  sliceLines_ = std::max<std::size_t>(1, static_cast<std::size_t>(sliceLines_ * scale));
+  sliceLines_ =
+      std::max(kMinSliceLines, static_cast<std::size_t>(static_cast<double>(sliceLines_) * scale));
   ShowStatus(FillStatusText(static_cast<std::int32_t>(filled_), static_cast<std::int32_t>(lines),
                             separator_));
   if (filled_ == lines) {
@@ -536,8 +548,6 @@ void frmVekSearch::FillStep() {
 }
 
 void frmVekSearch::ContinueFill() {
-  // Painted now: a steady stream of posted messages would keep WM_PAINT waiting.
-  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   // Posted messages are fetched before input; a timer message comes after it.
   if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0) {
     ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
