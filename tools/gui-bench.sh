@@ -47,4 +47,4 @@ a=$(keywords a) c=$(keywords c) d=$(keywords d)
 vek_start_xvfb
 timeout -k 10 1800 wine "$ROOT/build/windows/bench/gui/vek_gui_driver.exe" "$EXE" \
   "Z:${CORPUS//\//\\}" "a|$a" "c|$c" "d|$d" "a|$a" "a-over-a|$a" "c-over-a|$c" \
-  </dev/null 2>/dev/null | tr -d '\r'
+  </dev/null 2>/dev/null | sed -u 's/\r$//'
