@@ -8,7 +8,7 @@
 // handle and text length. One line per case, times in ms from the click:
 //   first   the first lines in the box      count   the count label set
 //   full    the box at its final length     box     a new result box made (the search ended)
-//   stall   the longest time the window took to answer
+//   stall   the longest time between two answers of the window (less the 5 ms pause)
 //   single  one EM_STREAMIN of the same highlighted RTF, in a box of this process
 #include <windows.h>
 
@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,11 +46,13 @@ double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
 
-std::wstring Text(HWND control) {
+// Empty when the window did not answer.
+std::optional<std::wstring> Text(HWND control) {
   wchar_t text[256] = {};
   DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
-                        600000, &ignored);
+  if (::SendMessageTimeoutW(control, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                            600000, &ignored) == 0)
+    return std::nullopt;
   return text;
 }
 
@@ -97,13 +100,17 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
   double first = -1, count = -1, full = -1, box = -1, stall = 0;
   LRESULT length = oldLength;
   auto lastChange = click;
-  std::wstring shown;
+  auto lastAnswer = click;
+  std::wstring shown = kUnset;
   for (;;) {
     std::this_thread::sleep_for(5ms);
-    const auto asked = Clock::now();
-    shown = Text(label);
+    const std::optional<std::wstring> answer = Text(label);
+    if (!answer) continue;
+    shown = *answer;
+    // The time between two answers, less the pause between two questions.
     const auto answered = Clock::now();
-    stall = std::max(stall, Ms(answered - asked));
+    stall = std::max(stall, Ms(answered - lastAnswer) - 5);
+    lastAnswer = answered;
     const HWND current = ::GetDlgItem(window, kRtbSearchResult);
     const LRESULT now = Send(current, WM_GETTEXTLENGTH, 0, 0);
     const double at = Ms(Clock::now() - click);
