@@ -4,18 +4,22 @@
 
 namespace vek {
 
-std::u16string FormatHitCount(std::int32_t count, std::u16string_view separator) {
-  // Widened first: the magnitude of the lowest 32-bit value does not fit in 32 bits.
-  const std::int64_t value = count;
-  const std::string digits = std::to_string(value < 0 ? -value : value);
+std::u16string FormatCount(std::int64_t value, std::u16string_view separator) {
+  const std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  const std::string digits = std::to_string(magnitude);
   std::u16string text;
   if (value < 0) text += u'-';
   for (std::size_t i = 0; i < digits.size(); ++i) {
     if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
     text += static_cast<char16_t>(digits[i]);
   }
-  text += kCounterWord;
   return text;
+}
+
+std::u16string FormatHitCount(std::int32_t count, std::u16string_view separator) {
+  // Widened: the magnitude of the lowest 32-bit value does not fit in 32 bits.
+  return FormatCount(std::int64_t{count}, separator) + std::u16string(kCounterWord);
 }
 
 }  // namespace vek

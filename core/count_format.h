@@ -1,4 +1,4 @@
-// The hit-count label text.
+// Counts as the window shows them: the hit-count label, and the numbers of the status bar.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,9 @@
 namespace vek {
 
 inline constexpr std::u16string_view kCounterWord = u"問";
+
+// The value as "#,##0" with the given thousands separator.
+std::u16string FormatCount(std::int64_t value, std::u16string_view separator = u",");
 
 // The count as "#,##0" with the given thousands separator, followed by 問 ("0問" for 0).
 std::u16string FormatHitCount(std::int32_t count, std::u16string_view separator = u",");

@@ -56,6 +56,8 @@ MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
       countOnly_(options.countOnly),
       sink_(std::move(sink)),
       slowOpen_(options.slowOpen),
+      progress_(options.progress),
+      stop_(options.stop),
       own_{prototype_, {}} {
   unsigned threads = options.threads;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
@@ -101,6 +103,12 @@ void MatchPool::Finish() {
 
 bool MatchPool::Step(std::unique_lock<std::mutex>& lock, Worker& worker) {
   if (abandoned_) return false;
+  if (stop_.stop_requested()) {
+    // Nobody will look at the result: what is not matched yet is dropped.
+    abandoned_ = true;
+    changed_.notify_all();
+    return true;
+  }
   if (CanDeliver()) {
     delivering_ = true;
     FileResults results = std::move(jobs_.front().results);
@@ -117,6 +125,11 @@ bool MatchPool::Step(std::unique_lock<std::mutex>& lock, Worker& worker) {
     Job& job = jobs_[next_++];
     lock.unlock();
     Match(job.results, worker);
+    if (progress_) {
+      progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
+      progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
+                                std::memory_order_relaxed);
+    }
     lock.lock();
     job.done = true;
     changed_.notify_all();

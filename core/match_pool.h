@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <semaphore>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -28,7 +29,8 @@ namespace vek {
 class MatchPool {
  public:
   // `threads`: 0 for one per hardware thread. The calling thread counts as one: it walks
-  // while the others match, then joins them in Finish.
+  // while the others match, then joins them in Finish. Each matched file is counted into
+  // options.progress when given; once options.stop is requested no further file is matched.
   MatchPool(const KeywordList& keywords, FileSystem& fileSystem, const SearchOptions& options,
             ResultSink sink);
   ~MatchPool();
@@ -67,6 +69,8 @@ class MatchPool {
   const bool countOnly_;
   const ResultSink sink_;
   const std::chrono::microseconds slowOpen_;
+  SearchProgress* const progress_;
+  const std::stop_token stop_;
   std::size_t mostThreads_ = 1;  // the calling thread included
   std::size_t opens_ = 0;
   std::size_t slowOpens_ = 0;

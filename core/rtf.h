@@ -27,4 +27,11 @@ std::string WriteRtf(std::u16string_view text);
 // spans a line end. Outside the red runs every character keeps the colour it had.
 std::string HighlightKeywords(std::string_view rtf, const KeywordList& keywords);
 
+// Result lines [first, last) as an RTF piece to append at the end of a result box: each line
+// ends in \par, keywords are red, and there is no final paragraph mark. Appended in order,
+// the pieces of consecutive ranges show what the highlighted WriteRtf(ResultText(results))
+// shows, so a large result can be loaded a few lines at a time.
+std::string ResultRtfPiece(const ResultList& results, std::size_t first, std::size_t last,
+                           const KeywordList& keywords);
+
 }  // namespace vek

@@ -89,6 +89,16 @@ class BodyWriter {
   std::u16string decoded_;
 };
 
+std::string WriteDocument(std::u16string_view text, std::string_view trailer) {
+  std::string rtf;
+  // Double-byte text dominates: 8 bytes of escapes per character.
+  rtf.reserve(kHeader.size() + text.size() * 8 + trailer.size());
+  rtf += kHeader;
+  BodyWriter(rtf).Write(text);
+  rtf += trailer;
+  return rtf;
+}
+
 }  // namespace
 
 std::u16string ResultText(const ResultList& results) {
@@ -104,13 +114,15 @@ std::u16string ResultText(const ResultList& results) {
 }
 
 std::string WriteRtf(std::u16string_view text) {
-  std::string rtf;
-  // Double-byte text dominates: 8 bytes of escapes per character.
-  rtf.reserve(kHeader.size() + text.size() * 8 + kTrailer.size());
-  rtf += kHeader;
-  BodyWriter(rtf).Write(text);
-  rtf += kTrailer;
-  return rtf;
+  return WriteDocument(text, kTrailer);
+}
+
+std::string ResultRtfPiece(const ResultList& results, std::size_t first, std::size_t last,
+                           const KeywordList& keywords) {
+  std::u16string text;
+  for (std::size_t i = first; i < last; ++i) text.append(results[i]).append(u"\r\n");
+  // No final paragraph mark: the box that the piece is appended to has its own.
+  return HighlightKeywords(WriteDocument(text, "}\r\n"), keywords);
 }
 
 }  // namespace vek

@@ -2,11 +2,13 @@
 // numbered result lines. Portable; the front ends (window, vekgrep) only show what it decides.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -32,7 +34,8 @@ struct SearchState {
   std::u16string gSearchPath;
   std::deque<NativePath> gFileList{1};  // index 0 is never used; a deque costs no slack
   std::int32_t gFileCount = 0;
-  bool gCancel = false;  // set by the window while the walk pumps events
+  // Set by the window, possibly from another thread than the one that walks.
+  std::atomic<bool> gCancel = false;
 };
 
 // A folder that could not be listed or a file that could not be read. The search skips it
@@ -62,6 +65,16 @@ using ResultSink = std::function<void(FileResults&)>;
 struct SearchOutcome {
   ResultList results{1};
   std::vector<SearchProblem> problems;
+  bool walkCancelled = false;  // gCancel ended the walk: the files below were not looked at
+};
+
+// How far a running search has got, for a front end to look at from another thread now and
+// then. Relaxed counters: each is exact once the search has returned, roughly current before.
+struct SearchProgress {
+  std::atomic<std::int32_t> filesFound = 0;
+  std::atomic<std::int32_t> filesSearched = 0;
+  std::atomic<std::int32_t> hits = 0;
+  std::atomic<bool> walkDone = false;
 };
 
 // How a search uses the machine; it never changes what the search finds.
@@ -83,9 +96,15 @@ struct SearchOptions {
   std::size_t sliceBytes = std::size_t{1} << 20;
   // When set, each file's results go here as soon as they are ready, and the outcome's
   // result list stays empty; the outcome's problems still hold the unreadable files.
-  ResultSink onFile;
+  ResultSink onFile = {};
   // Only the hits are counted; no result line is made.
   bool countOnly = false;
+  // Counted into as the search goes, when given.
+  SearchProgress* progress = nullptr;
+  // Once requested, no further file is matched and the result is incomplete: for a front end
+  // that will not show it. (gCancel ends only the walk, and the matching still covers what
+  // it found.)
+  std::stop_token stop = {};
 };
 
 // One search. The input is expected to have passed the input rules already.

@@ -48,11 +48,19 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
       std::move(file.lines.begin(), file.lines.end(), std::back_inserter(outcome.results));
     }
   });
-  WalkContext walk{
-      fileSystem,        pump,
-      outcome.problems,  [&pool](const std::filesystem::path& path) { pool.Add(path); },
-      options.ioThreads, kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
+  WalkContext walk{fileSystem,
+                   pump,
+                   outcome.problems,
+                   [&pool, &options](const std::filesystem::path& path) {
+                     pool.Add(path);
+                     if (options.progress)
+                       options.progress->filesFound.fetch_add(1, std::memory_order_relaxed);
+                   },
+                   options.ioThreads,
+                   kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
   CollectFiles(state, root.native(), subFolders, walk);
+  outcome.walkCancelled = subFolders && state.gCancel;
+  if (options.progress) options.progress->walkDone.store(true, std::memory_order_relaxed);
   pool.Finish();
 
   outcome.results.emplace_back();

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "count_format.h"
+#include "status_text.h"
 
 namespace vek {
 namespace {
@@ -43,6 +44,17 @@ TEST(FormatHitCount, GroupsThousandsWithTheGivenSeparator) {
   EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::max()), u"2,147,483,647問");
   EXPECT_EQ(FormatHitCount(-1234), u"-1,234問");
   EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::min()), u"-2,147,483,648問");
+}
+
+TEST(StatusText, EachStageWithTheLocaleSeparator) {
+  EXPECT_EQ(WalkStatusText(12345, u"."), u"ファイル収集中：12.345件");
+  EXPECT_EQ(MatchStatusText(1000, 12345, 52062, u","),
+            u"検索中：1,000／12,345ファイル　ヒット52,062件");
+  EXPECT_EQ(FillStatusText(2000, 52062, u","), u"表示中：2,000／52,062件");
+  EXPECT_EQ(SummaryStatusText(8192, 2349, false, u","), u"検索完了：8,192ファイル　2.3秒");
+  EXPECT_EQ(SummaryStatusText(3, 1234951, true, u","),
+            u"収集を中止：見つけた3ファイルのみ検索　1,235.0秒");
+  EXPECT_EQ(SummaryStatusText(0, 0, false, u","), u"検索完了：0ファイル　0.0秒");
 }
 
 }  // namespace

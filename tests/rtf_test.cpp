@@ -69,6 +69,19 @@ TEST(WriteRtf, ReadsBackAsExactlyTheText) {
   }
 }
 
+TEST(ResultRtfPiece, PiecesInOrderHoldTheHighlightedDocumentsBody) {
+  const ResultList results = {u"a(1)：red x", u"b(1)：y", u"c(1)：\\par red", u""};
+  const KeywordList keywords = {u"red"};
+  const std::string head = Concat({kHeader, kColourTable, kBodyStart});
+  const auto body = [&head](const std::string& piece) {
+    EXPECT_TRUE(piece.starts_with(head) && piece.ends_with("\\par\r\n}\r\n")) << piece;
+    return piece.substr(head.size(), piece.size() - head.size() - 3);
+  };
+  EXPECT_EQ(HighlightKeywords(WriteRtf(ResultText(results)), keywords),
+            head + body(ResultRtfPiece(results, 0, 1, keywords)) +
+                body(ResultRtfPiece(results, 1, 3, keywords)) + std::string(kEnd));
+}
+
 TEST(HighlightKeywords, InsertsTheColourTableBeforeTheBodyOnly) {
   // "\viewkind" in the text is escaped by the writer and must not get a table of its own.
   EXPECT_EQ(HighlightKeywords(WriteRtf(u"\\viewkind4"), {}),

@@ -179,6 +179,36 @@ TEST(RunSearch, CancelStopsTheWalkButTheCollectedFilesAreStillMatched) {
                                                          u"two.vek(1)：hit"}));
   EXPECT_EQ(pumps, 4);
   EXPECT_EQ(state.gFileCount, 3);
+  EXPECT_TRUE(outcome.walkCancelled);
+}
+
+TEST(RunSearch, CountsItsProgressAndAStopEndsTheMatchingToo) {
+  TempTree tree;
+  tree.Write("root.vek", u"hit\nhit");
+  tree.Write("s1/one.vek", u"hit");
+  tree.Write("s2/two.vek", u"miss");
+  SearchState state;
+  StdFileSystem fileSystem;
+  SearchProgress done;
+  const SearchOutcome outcome = RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem,
+                                          {}, {.threads = 2, .progress = &done});
+  EXPECT_EQ(HitCount(outcome.results), 3);
+  EXPECT_FALSE(outcome.walkCancelled);
+  EXPECT_EQ(done.filesFound, 3);
+  EXPECT_EQ(done.filesSearched, 3);
+  EXPECT_EQ(done.hits, 3);
+  EXPECT_TRUE(done.walkDone);
+
+  // Requested during the walk: the walk still ends (only gCancel cuts it short), but nothing
+  // is matched any more.
+  std::stop_source stop;
+  SearchProgress stopped;
+  const SearchOutcome cut = RunSearch(
+      state, u"hit", PathText(tree.root()), true, fileSystem, [&stop] { stop.request_stop(); },
+      {.threads = 1, .progress = &stopped, .stop = stop.get_token()});
+  EXPECT_EQ(HitCount(cut.results), 0);
+  EXPECT_EQ(stopped.filesFound, 3);
+  EXPECT_EQ(stopped.filesSearched, 0);
 }
 
 TEST(RunSearch, UnreadableFoldersAndFilesAreSkippedAndReported) {

@@ -3,8 +3,9 @@
 # Does nothing when everything is there already.
 set -euo pipefail
 
+# debian-reference-ja: the Japanese text the benchmark corpus is made of.
 packages=(cmake g++ make googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-          python3 clang-format)
+          python3 clang-format debian-reference-ja)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

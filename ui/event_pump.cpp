@@ -8,17 +8,6 @@ void DispatchWindowMessage(HWND dialogWindow, MSG& message) {
   ::DispatchMessageW(&message);
 }
 
-void PumpPendingMessages(HWND dialogWindow) {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      ::PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    DispatchWindowMessage(dialogWindow, message);
-  }
-}
-
 int RunMessageLoop(HWND dialogWindow) {
   MSG message;
   BOOL got;

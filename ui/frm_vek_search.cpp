@@ -1,14 +1,15 @@
 #include "frm_vek_search.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "bas_vek_search.h"
 #include "control_design.h"
 #include "count_format.h"
-#include "event_pump.h"
 #include "folder_chooser.h"
 #include "input_method.h"
 #include "input_rules.h"
@@ -17,6 +18,7 @@
 #include "messages.h"
 #include "res/resource_ids.h"
 #include "rtf.h"
+#include "status_text.h"
 #include "system_error_text.h"
 #include "text_convert.h"
 #include "wide_text.h"
@@ -26,6 +28,22 @@ namespace vek::ui {
 namespace {
 
 constexpr wchar_t kClassName[] = L"frmVekSearch";
+
+// Posted by the search thread once the search has returned.
+constexpr UINT kSearchDone = WM_APP + 1;
+// Posted to load the next slice of the result box.
+constexpr UINT kFillStep = WM_APP + 2;
+// Loads the next slice once pending input has been handled: a posted message would go first.
+constexpr UINT_PTR kFillTimer = 2;
+
+constexpr UINT kProgressInterval = 100;  // ms
+// A slice of the result box is sized to load in about this time, so that the window answers
+// between slices; the first is small, so that the first lines show at once. Each load also
+// costs a little more the larger the box already is: slices never get smaller than the
+// minimum, or that cost would come to dominate.
+constexpr std::chrono::milliseconds kSliceTime{50};
+constexpr std::size_t kFirstSliceLines = 100;
+constexpr std::size_t kMinSliceLines = 100;
 
 // Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: Enter searches
 // from the two text boxes only, Esc does nothing.
@@ -84,26 +102,11 @@ int Width(const RECT& rect) {
 
 }  // namespace
 
-// The hourglass and the re-entry guard for as long as one search runs.
-class frmVekSearch::SearchScope {
- public:
-  explicit SearchScope(frmVekSearch& form) : form_(form) {
-    form_.searching_ = true;
-    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-  }
-  ~SearchScope() {
-    form_.searching_ = false;
-    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
-  }
-  SearchScope(const SearchScope&) = delete;
-  SearchScope& operator=(const SearchScope&) = delete;
-
- private:
-  frmVekSearch& form_;
-};
-
-frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module)
-    : module_(module), instance_(instance) {
+frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem* fileSystem)
+    : module_(module),
+      instance_(instance),
+      separator_(ThousandSeparator()),
+      fileSystem_(fileSystem != nullptr ? *fileSystem : ownFileSystem_) {
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = WindowProc;
@@ -124,6 +127,11 @@ frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module)
 }
 
 frmVekSearch::~frmVekSearch() {
+  if (worker_.joinable()) {
+    module_.shared.gCancel = true;
+    worker_.request_stop();
+    worker_.join();
+  }
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 
@@ -203,6 +211,20 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Form_QueryUnload();
       return 0;
+    case kSearchDone:
+      OnSearchDone();
+      return 0;
+    case kFillStep:
+      FillStep();
+      return 0;
+    case WM_TIMER:
+      if (wParam == kFillTimer) {
+        ::KillTimer(hwnd_, kFillTimer);
+        FillStep();
+      } else if (wParam == kProgressTimer) {
+        ShowProgress();
+      }
+      return 0;
     case WM_DESTROY:
       if (quitOnDestroy_) ::PostQuitMessage(0);
       return 0;
@@ -262,7 +284,7 @@ void frmVekSearch::OnActivate(bool active) {
 }
 
 bool frmVekSearch::OnSetCursor() {
-  if (!searching_) return false;
+  if (!Searching()) return false;
   ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
   return true;
 }
@@ -292,11 +314,7 @@ void frmVekSearch::CreateControls() {
   c.cmdSearch = create(L"BUTTON", L"検索", kButton, 0, kIdCmdSearch);
   c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
   c.lblSearchCount = create(L"STATIC", L"問", kLabel, 0, kIdLblSearchCount);
-  // Read-only: the result is for reading and copying, and a search replaces it anyway.
-  c.rtbSearchResult = create(richEdit_.ClassName(), L"",
-                             ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY |
-                                 WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
-                             WS_EX_CLIENTEDGE, kIdRtbSearchResult);
+  c.rtbSearchResult = CreateResultBox();
   c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
   // The design lets labels reach into the boxes below them; with every control clipping its
   // siblings, the labels go to the bottom so that boxes and buttons are drawn whole. Labels
@@ -304,13 +322,46 @@ void frmVekSearch::CreateControls() {
   for (const HWND label : {c.lblFilePath, c.lblKeyWord, c.lblSearchResult, c.lblSearchCount}) {
     ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+}
 
-  AttachReadOnlyBoxBehaviour(c.rtbSearchResult);
+// Every search shows its result in a new box: emptying a box that holds a large result takes
+// longer than making a new one. Everything the box needs is set up here.
+HWND frmVekSearch::CreateResultBox() {
+  // Read-only: the result is for reading and copying, and a search replaces it anyway.
+  const HWND box = ::CreateWindowExW(
+      WS_EX_CLIENTEDGE, richEdit_.ClassName(), L"",
+      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+          ES_READONLY | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+      0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdRtbSearchResult)),
+      instance_, nullptr);
+  ::SetWindowSubclass(box, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  AttachReadOnlyBoxBehaviour(box);
   // Large results must not be cut at the control's default limit of 32K characters.
-  ::SendMessageW(c.rtbSearchResult, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  ::SendMessageW(box, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  // Nothing to undo in a read-only box: keeping the loads as undo steps only costs memory.
+  ::SendMessageW(box, EM_SETUNDOLIMIT, 0, 0);
+  if (font_) ::SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   CHARFORMAT2W normal = NormalCharFormat();
-  ::SendMessageW(c.rtbSearchResult, EM_SETCHARFORMAT, SCF_DEFAULT,
-                 reinterpret_cast<LPARAM>(&normal));
+  ::SendMessageW(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&normal));
+  return box;
+}
+
+void frmVekSearch::ReplaceResultBox() {
+  const HWND old = controls_.rtbSearchResult;
+  const bool hadFocus = ::GetFocus() == old;
+  const RECT place = [old] {
+    RECT rect;
+    ::GetWindowRect(old, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(old), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  }();
+  const HWND box = CreateResultBox();
+  // Same place in the tab order and on screen.
+  ::SetWindowPos(box, old, place.left, place.top, Width(place), Height(place), SWP_NOACTIVATE);
+  controls_.rtbSearchResult = box;
+  if (lastFocus_ == old) lastFocus_ = box;
+  if (hadFocus) ::SetFocus(box);
+  ::DestroyWindow(old);
 }
 
 int frmVekSearch::Pixels(double twips) const {
@@ -346,7 +397,8 @@ void frmVekSearch::ApplyDpi(UINT dpi) {
   place(c.lblSearchCount, kLblSearchCount);
   place(c.rtbSearchResult, kRtbSearchResult);
 
-  int edges[2] = {Pixels(kPanel1Width), Pixels(kPanel1Width + kPanel2Width)};
+  // The second panel takes the rest of the bar: it has whole sentences to show.
+  int edges[2] = {Pixels(kPanel1Width), -1};
   ::SendMessageW(c.StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
   ::SendMessageW(c.StatusBar1, SB_SETTEXTW, 0 | SBT_POPOUT, reinterpret_cast<LPARAM>(L"Cancel"));
   ::SendMessageW(c.StatusBar1, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L""));
@@ -404,13 +456,16 @@ void frmVekSearch::Form_Resize() {
 }
 
 void frmVekSearch::Form_QueryUnload() {
-  if (searching_) {
-    // The walk still uses gFileList: it is told to stop, and the window closes once the
-    // search has returned.
+  if (stage_ == Stage::Searching) {
+    // The search thread still uses gFileList: it is told to stop, and the window closes once
+    // it has returned. Gone from the screen already, and no result will be shown.
     module_.shared.gCancel = true;
+    worker_.request_stop();
     closeAfterSearch_ = true;
+    ::ShowWindow(hwnd_, SW_HIDE);
     return;
   }
+  stage_ = Stage::Idle;  // a fill in progress ends here
   auto& fileList = module_.shared.gFileList;
   fileList.resize(1);
   decltype(module_.shared.gFileList)().swap(fileList);
@@ -418,41 +473,133 @@ void frmVekSearch::Form_QueryUnload() {
 }
 
 void frmVekSearch::cmdSearch_Click() {
-  if (searching_) return;  // a click pumped by the running walk's event pump
+  if (Searching()) return;  // one search at a time
   if (!ValidateInput()) return;
 
-  SearchOutcome outcome;
-  {
-    const SearchScope scope(*this);
-    const std::u16string keywordText = ToU16(WindowText(controls_.txtKeyWord));
-    const std::u16string folderText = ToU16(WindowText(controls_.txtFilePath));
-    const bool subFolders =
-        ::SendMessageW(controls_.chkSubFolder, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    WinFileSystem fileSystem;
-    outcome = RunSearch(module_.shared, keywordText, folderText, subFolders, fileSystem,
-                        [this] { PumpPendingMessages(hwnd_); });
-    if (closeAfterSearch_) {
-      closeAfterSearch_ = false;
-      ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-      return;
+  const std::u16string keywordText = ToU16(WindowText(controls_.txtKeyWord));
+  const std::u16string folderText = ToU16(WindowText(controls_.txtFilePath));
+  const bool subFolders = ::SendMessageW(controls_.chkSubFolder, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  stage_ = Stage::Searching;
+  started_ = std::chrono::steady_clock::now();
+  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  keywords_ = SplitKeywords(keywordText);
+  progress_.emplace();
+  failure_ = nullptr;
+  ShowProgress();
+  ::SetTimer(hwnd_, kProgressTimer, kProgressInterval, nullptr);
+
+  const HWND window = hwnd_;
+  worker_ = std::jthread([this, window, keywordText, folderText, subFolders](std::stop_token stop) {
+    try {
+      SearchOptions options;
+      options.progress = &*progress_;
+      options.stop = std::move(stop);
+      outcome_ =
+          RunSearch(module_.shared, keywordText, folderText, subFolders, fileSystem_, {}, options);
+    } catch (...) {
+      failure_ = std::current_exception();
     }
-    ShowSearchResult(outcome.results, SplitKeywords(keywordText));
-  }
-  if (!outcome.problems.empty()) ReportProblems(outcome.problems);
+    ::PostMessageW(window, kSearchDone, 0, 0);
+  });
 }
 
-void frmVekSearch::ShowSearchResult(const ResultList& results, const KeywordList& keywords) {
-  const std::int32_t count = HitCount(results);
+void frmVekSearch::OnSearchDone() {
+  if (stage_ != Stage::Searching) return;
+  worker_.join();
+  ::KillTimer(hwnd_, kProgressTimer);
+  if (closeAfterSearch_) {
+    closeAfterSearch_ = false;
+    stage_ = Stage::Idle;
+    outcome_ = {};
+    Form_QueryUnload();
+    return;
+  }
+  if (failure_) {
+    stage_ = Stage::Idle;
+    std::rethrow_exception(std::exchange(failure_, nullptr));
+  }
+
+  ReplaceResultBox();
+  const std::int32_t count = HitCount(outcome_.results);
   if (count == 0) {
     SetPlainText(controls_.rtbSearchResult, L"Nothing");
     ::SetWindowTextW(controls_.lblSearchCount, L"");
+    EndSearch();
     return;
   }
-  StreamInRtf(controls_.rtbSearchResult,
-              HighlightKeywords(WriteRtf(ResultText(results)), keywords));
   ::SetFocus(controls_.rtbSearchResult);
-  ::SetWindowTextW(controls_.lblSearchCount,
-                   ToWide(FormatHitCount(count, ThousandSeparator())).c_str());
+  ::SetWindowTextW(controls_.lblSearchCount, ToWide(FormatHitCount(count, separator_)).c_str());
+  stage_ = Stage::Filling;
+  filled_ = 0;
+  sliceLines_ = kFirstSliceLines;
+  FillStep();
+}
+
+void frmVekSearch::FillStep() {
+  if (stage_ != Stage::Filling) return;
+  const ResultList& results = outcome_.results;
+  const std::size_t lines = results.size() - 1;  // the trailing empty element is no line
+  const std::size_t last = std::min(lines, filled_ + sliceLines_);
+  const HWND box = controls_.rtbSearchResult;
+  const auto start = std::chrono::steady_clock::now();
+  // Without redrawing inside the load, which would lay out and repaint the whole box each time.
+  ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  AppendRtf(box, ResultRtfPiece(results, filled_, last, keywords_));
+  ::SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+  // Painted now, and counted into the slice's time: a steady stream of posted messages would
+  // keep WM_PAINT waiting.
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const auto took = std::chrono::steady_clock::now() - start;
+  filled_ = last;
+  // The next slice sized to the time this one took, changing by at most half or double.
+  using Seconds = std::chrono::duration<double>;
+  const double scale = std::clamp(Seconds(kSliceTime) / Seconds(took), 0.5, 2.0);
+  sliceLines_ =
+      std::max(kMinSliceLines, static_cast<std::size_t>(static_cast<double>(sliceLines_) * scale));
+  ShowStatus(FillStatusText(static_cast<std::int32_t>(filled_), static_cast<std::int32_t>(lines),
+                            separator_));
+  if (filled_ == lines) {
+    EndSearch();
+    return;
+  }
+  ContinueFill();
+}
+
+void frmVekSearch::ContinueFill() {
+  // Posted messages are fetched before input; a timer message comes after it.
+  if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0) {
+    ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+  } else {
+    ::PostMessageW(hwnd_, kFillStep, 0, 0);
+  }
+}
+
+void frmVekSearch::EndSearch() {
+  stage_ = Stage::Idle;
+  ::KillTimer(hwnd_, kFillTimer);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started_);
+  ShowStatus(SummaryStatusText(progress_->filesSearched, took.count(), outcome_.walkCancelled,
+                               separator_));
+  ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  const SearchOutcome outcome = std::exchange(outcome_, {});
+  if (!outcome.problems.empty()) ReportProblems(outcome.problems);
+}
+
+void frmVekSearch::ShowProgress() {
+  if (stage_ != Stage::Searching) return;
+  const SearchProgress& progress = *progress_;
+  const std::int32_t found = progress.filesFound.load(std::memory_order_relaxed);
+  ShowStatus(progress.walkDone.load(std::memory_order_relaxed)
+                 ? MatchStatusText(progress.filesSearched.load(std::memory_order_relaxed), found,
+                                   progress.hits.load(std::memory_order_relaxed), separator_)
+                 : WalkStatusText(found, separator_));
+}
+
+void frmVekSearch::ShowStatus(const std::u16string& text) {
+  ::SendMessageW(controls_.StatusBar1, SB_SETTEXTW, 1,
+                 reinterpret_cast<LPARAM>(ToWide(text).c_str()));
 }
 
 void frmVekSearch::ReportProblems(const std::vector<SearchProblem>& problems) {
@@ -475,7 +622,7 @@ bool frmVekSearch::ValidateInput() {
 }
 
 void frmVekSearch::cmdDirectory_Click() {
-  if (searching_) return;
+  if (Searching()) return;
   const std::wstring start = WindowText(controls_.txtFilePath);
   WinFileSystem fileSystem;
   if (!FolderExists(ToU16(start), fileSystem)) return;

@@ -5,11 +5,18 @@
 
 #include <commctrl.h>
 
+#include <chrono>
+#include <cstddef>
+#include <exception>
+#include <optional>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "rich_edit.h"
 #include "search_core.h"
 #include "win32_handles.h"
+#include "win_file_system.h"
 
 namespace vek::ui {
 
@@ -31,8 +38,12 @@ class frmVekSearch {
     HWND StatusBar1 = nullptr;
   };
 
-  // Creates the window, still hidden, and runs Form_Load.
-  frmVekSearch(HINSTANCE instance, basVekSearch& module);
+  // Refreshes the progress panel while a search runs.
+  static constexpr UINT_PTR kProgressTimer = 1;
+
+  // Creates the window, still hidden, and runs Form_Load. Searches read through `fileSystem`
+  // when one is given (it must allow calls from several threads), the real one otherwise.
+  frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem* fileSystem = nullptr);
   ~frmVekSearch();
   frmVekSearch(const frmVekSearch&) = delete;
   frmVekSearch& operator=(const frmVekSearch&) = delete;
@@ -44,10 +55,14 @@ class frmVekSearch {
 
   HWND hwnd() const { return hwnd_; }
   const Controls& controls() const { return controls_; }
-  bool Searching() const { return searching_; }
+  // From the click on 検索 until the result box is filled.
+  bool Searching() const { return stage_ != Stage::Idle; }
+  bool Filling() const { return stage_ == Stage::Filling; }
 
  private:
-  class SearchScope;
+  // A search runs on a thread of its own, then the window fills the result box a slice at a
+  // time between other messages; it answers all along.
+  enum class Stage { Idle, Searching, Filling };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
@@ -60,6 +75,8 @@ class frmVekSearch {
   bool OnSetCursor();
 
   void CreateControls();
+  HWND CreateResultBox();
+  void ReplaceResultBox();
   void ApplyDpi(UINT dpi);
   int Pixels(double twips) const;
 
@@ -70,7 +87,12 @@ class frmVekSearch {
   void cmdDirectory_Click();
   void StatusBar1_PanelClick(int panel);
   bool ValidateInput();
-  void ShowSearchResult(const ResultList& results, const KeywordList& keywords);
+  void OnSearchDone();
+  void FillStep();
+  void ContinueFill();
+  void EndSearch();
+  void ShowProgress();
+  void ShowStatus(const std::u16string& text);
   void ReportProblems(const std::vector<SearchProblem>& problems);
 
   basVekSearch& module_;
@@ -83,8 +105,21 @@ class frmVekSearch {
   UniqueFont directoryFont_;  // ＭＳ 明朝 6 pt for "..."
   HWND lastFocus_ = nullptr;
   bool quitOnDestroy_ = false;
-  bool searching_ = false;
+  std::u16string separator_;  // the locale's thousands separator
+  WinFileSystem ownFileSystem_;
+  FileSystem& fileSystem_;
+
+  Stage stage_ = Stage::Idle;
   bool closeAfterSearch_ = false;
+  std::chrono::steady_clock::time_point started_;
+  std::optional<SearchProgress> progress_;
+  // Written by the search thread, read by the window once it has joined that thread.
+  SearchOutcome outcome_;
+  std::exception_ptr failure_;
+  KeywordList keywords_;
+  std::size_t filled_ = 0;      // result lines in the box so far
+  std::size_t sliceLines_ = 0;  // result lines in the next slice
+  std::jthread worker_;         // last: stopped and joined before the rest goes
 };
 
 }  // namespace vek::ui

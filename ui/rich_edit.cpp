@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -124,7 +125,13 @@ LRESULT CALLBACK ReadOnlyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM l
       break;
   }
   return ::DefSubclassProc(box, message, wParam, lParam);
-}
+  void Stream(HWND box, std::string_view rtf, WPARAM format) {
+    RtfSource source{rtf};
+    EDITSTREAM stream = {};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = ReadRtf;
+    ::SendMessageW(box, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
+  }
 
 }  // namespace
 
@@ -156,11 +163,14 @@ CHARFORMAT2W NormalCharFormat() {
 }
 
 void StreamInRtf(HWND box, std::string_view rtf) {
-  RtfSource source{rtf};
-  EDITSTREAM stream = {};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
-  stream.pfnCallback = ReadRtf;
-  ::SendMessageW(box, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  Stream(box, rtf, SF_RTF);
+}
+
+void AppendRtf(HWND box, std::string_view rtf) {
+  // Past the end: the box puts the caret before its final paragraph mark.
+  CHARRANGE end = {LONG_MAX, LONG_MAX};
+  ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+  Stream(box, rtf, SF_RTF | SFF_SELECTION);
 }
 
 void SetPlainText(HWND box, const wchar_t* text) {

@@ -1,4 +1,4 @@
-// The result box: the system RichEdit control and the two ways it is filled.
+// The result box: the system RichEdit control and the ways it is filled.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +28,9 @@ CHARFORMAT2W NormalCharFormat();
 
 // Replaces the whole content with the RTF document.
 void StreamInRtf(HWND box, std::string_view rtf);
+
+// Adds the RTF piece at the end of the content, before the box's final paragraph mark.
+void AppendRtf(HWND box, std::string_view rtf);
 
 // Replaces the whole content with plain text in the normal format, whatever colour the text
 // it replaces had.

@@ -92,16 +92,6 @@ TEST_F(SearchWindowTest, SpecialAndOverlappingKeywordsAreRedOverTheirWholeLength
   ExpectRedExactlyAt(keywords);
 }
 
-TEST_F(SearchWindowTest, CountUsesTheThousandsSeparator) {
-  std::vector<std::wstring> lines(1234, L"行 abc");
-  tree_.File(L"big.vek", lines);
-  Search(L"abc", tree_.Text(), false);
-  EXPECT_EQ(Text(c().lblSearchCount), L"1,234問");
-  const auto shown = ResultLines();
-  ASSERT_EQ(shown.size(), 1234u);
-  EXPECT_EQ(shown.back(), Hit(L"big.vek", 1234, L"行 abc"));
-}
-
 TEST_F(SearchWindowTest, NoHitsShowNothingInTheNormalColourAndAnEmptyCount) {
   tree_.File(L"abc.vek", {L"abc"});
   Search(L"abc", tree_.Text(), false);

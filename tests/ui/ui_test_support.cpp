@@ -185,6 +185,49 @@ void MenuWatcher::Watch(std::stop_token stop) {
   }
 }
 
+GatedFileSystem::GatedFileSystem(Kind kind, std::wstring folderName)
+    : kind_(kind), folderName_(std::move(folderName)) {}
+
+bool GatedFileSystem::Held() const {
+  const std::lock_guard lock(mutex_);
+  return held_;
+}
+
+void GatedFileSystem::Release() {
+  {
+    const std::lock_guard lock(mutex_);
+    open_ = true;
+  }
+  opened_.notify_all();
+}
+
+void GatedFileSystem::Pass(Kind kind, const std::filesystem::path& folder) {
+  if (kind != kind_ || folder.filename() != folderName_) return;
+  std::unique_lock lock(mutex_);
+  held_ = true;
+  opened_.wait(lock, [this] { return open_; });
+}
+
+std::error_code GatedFileSystem::ListFolder(const std::filesystem::path& folder,
+                                            FolderListing& listing) {
+  Pass(Kind::Listing, folder);
+  return real_.ListFolder(folder, listing);
+}
+
+std::error_code GatedFileSystem::Open(const std::filesystem::path& file,
+                                      std::unique_ptr<FileReader>& reader) {
+  Pass(Kind::Reading, file.parent_path());
+  return real_.Open(file, reader);
+}
+
+std::optional<FolderIdentity> GatedFileSystem::Identity(const std::filesystem::path& folder) {
+  return real_.Identity(folder);
+}
+
+bool GatedFileSystem::IsFolder(const std::filesystem::path& path) {
+  return real_.IsFolder(path);
+}
+
 PumpedAction::PumpedAction() {
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
@@ -221,6 +264,20 @@ void Pump() {
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
+  }
+}
+
+void PumpUntil(const std::function<bool()>& done, bool oneByOne) {
+  while (!done()) {
+    MSG message;
+    if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+      if (!oneByOne) Pump();
+    } else {
+      // Woken by the next message, or soon for a condition that another thread changes.
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
   }
 }
 
@@ -282,6 +339,26 @@ std::wstring RichText(HWND box) {
   const auto copied = ::SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
                                      reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+std::string RtfOf(HWND box) {
+  std::string rtf;
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
+  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* written) -> DWORD {
+    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<const char*>(buffer),
+                                                   static_cast<std::size_t>(size));
+    *written = size;
+    return 0;
+  };
+  ::SendMessageW(box, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  return rtf;
+}
+
+std::wstring StatusText(HWND statusBar) {
+  wchar_t text[512] = {};
+  ::SendMessageW(statusBar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
   return text;
 }
 
@@ -359,7 +436,7 @@ std::vector<std::uint32_t> ShownPixels(HWND control) {
 
 void WindowTest::SetUp() {
   module_.shared.gSearchPath = u"C:\\windows";
-  form_.emplace(::GetModuleHandleW(nullptr), module_);
+  form_.emplace(::GetModuleHandleW(nullptr), module_, fileSystem_);
   form_->Show(SW_SHOWNORMAL);
   Pump();
 }
@@ -369,11 +446,17 @@ void WindowTest::TearDown() {
   Pump();
 }
 
-void WindowTest::Search(std::wstring_view keywords, std::wstring_view folder, bool subFolders) {
+void WindowTest::StartSearch(std::wstring_view keywords, std::wstring_view folder,
+                             bool subFolders) {
   SetText(c().txtKeyWord, keywords);
   SetText(c().txtFilePath, folder);
   ::SendMessageW(c().chkSubFolder, BM_SETCHECK, subFolders ? BST_CHECKED : BST_UNCHECKED, 0);
   Click(c().cmdSearch);
+}
+
+void WindowTest::Search(std::wstring_view keywords, std::wstring_view folder, bool subFolders) {
+  StartSearch(keywords, folder, subFolders);
+  PumpUntil([this] { return !form_->Searching(); });
 }
 
 std::vector<std::wstring> WindowTest::ResultLines() const {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -20,6 +21,7 @@
 
 #include "bas_vek_search.h"
 #include "frm_vek_search.h"
+#include "win_file_system.h"
 
 namespace vek::ui::test {
 
@@ -107,8 +109,36 @@ class MenuWatcher {
   std::jthread thread_;
 };
 
-// Runs an action from inside the running search: posted now, it is dispatched by the first
-// event pump of the folder walk (or by the next message loop).
+// The real file system with a gate: listing the folder, or reading a file in the folder, named
+// `folderName` waits until Release(), so that a test can act while a search stands at that point.
+class GatedFileSystem final : public FileSystem {
+ public:
+  enum class Kind { Listing, Reading };
+  GatedFileSystem(Kind kind, std::wstring folderName);
+  ~GatedFileSystem() override { Release(); }
+
+  bool Held() const;  // a call waits at the gate
+  void Release();
+
+  std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override;
+  std::error_code Open(const std::filesystem::path& file,
+                       std::unique_ptr<FileReader>& reader) override;
+  std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override;
+  bool IsFolder(const std::filesystem::path& path) override;
+
+ private:
+  void Pass(Kind kind, const std::filesystem::path& folder);
+
+  const Kind kind_;
+  const std::wstring folderName_;
+  WinFileSystem real_;
+  mutable std::mutex mutex_;
+  std::condition_variable opened_;
+  bool held_ = false;
+  bool open_ = false;
+};
+
+// Runs an action posted to this thread's queue now, once the message loop gets to it.
 class PumpedAction {
  public:
   PumpedAction();
@@ -128,6 +158,9 @@ class PumpedAction {
 
 // Handles the messages waiting for this thread.
 void Pump();
+// Handles this thread's messages, waiting for more, until `done` holds; with `oneByOne`,
+// `done` is asked after every message.
+void PumpUntil(const std::function<bool()>& done, bool oneByOne = false);
 
 void SetText(HWND control, std::wstring_view text);
 std::wstring Text(HWND control);
@@ -140,6 +173,10 @@ void ClickPanel(HWND statusBar, int part, bool post);
 
 // The result box's text as its characters (paragraphs end in "\r").
 std::wstring RichText(HWND box);
+// The box's content as it writes it out in RTF: equal for boxes that show the same.
+std::string RtfOf(HWND box);
+// The progress panel's text.
+std::wstring StatusText(HWND statusBar);
 // One letter per character of RichText: 'R' red, '.' automatic colour, '?' anything else.
 std::string Colours(HWND box);
 // What the colours must be: 'R' for every character inside any occurrence of a keyword.
@@ -159,11 +196,13 @@ class WindowTest : public testing::Test {
 
   const frmVekSearch::Controls& c() const { return form_->controls(); }
   HWND hwnd() const { return form_->hwnd(); }
-  // Types the inputs and clicks 検索.
+  // Types the inputs and clicks 検索; Search then waits until the result box is filled.
+  void StartSearch(std::wstring_view keywords, std::wstring_view folder, bool subFolders);
   void Search(std::wstring_view keywords, std::wstring_view folder, bool subFolders);
   std::vector<std::wstring> ResultLines() const;
 
   basVekSearch module_;
+  FileSystem* fileSystem_ = nullptr;  // the window's own when not set before SetUp
   std::optional<frmVekSearch> form_;
 };
 

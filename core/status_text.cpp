@@ -1,0 +1,34 @@
+#include "status_text.h"
+
+#include "count_format.h"
+
+namespace vek {
+
+std::u16string WalkStatusText(std::int32_t filesFound, std::u16string_view separator) {
+  return u"ファイル収集中：" + FormatCount(filesFound, separator) + u"件";
+}
+
+std::u16string MatchStatusText(std::int32_t filesSearched, std::int32_t filesFound,
+                               std::int32_t hits, std::u16string_view separator) {
+  return u"検索中：" + FormatCount(filesSearched, separator) + u"／" +
+         FormatCount(filesFound, separator) + u"ファイル　ヒット" + FormatCount(hits, separator) +
+         u"件";
+}
+
+std::u16string FillStatusText(std::int32_t linesShown, std::int32_t lines,
+                              std::u16string_view separator) {
+  return u"表示中：" + FormatCount(linesShown, separator) + u"／" + FormatCount(lines, separator) +
+         u"件";
+}
+
+std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t milliseconds,
+                                 bool walkCancelled, std::u16string_view separator) {
+  const std::int64_t tenths = (milliseconds + 50) / 100;
+  const std::u16string time = FormatCount(tenths / 10, separator) + u'.' +
+                              static_cast<char16_t>(u'0' + tenths % 10) + u"秒";
+  const std::u16string files = FormatCount(filesSearched, separator) + u"ファイル";
+  if (walkCancelled) return u"収集を中止：見つけた" + files + u"のみ検索　" + time;
+  return u"検索完了：" + files + u"　" + time;
+}
+
+}  // namespace vek

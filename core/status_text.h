@@ -1,0 +1,26 @@
+// The texts of the status bar's second panel: how far a search has got, then what it did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+// While the folders are walked: the data files found so far.
+std::u16string WalkStatusText(std::int32_t filesFound, std::u16string_view separator);
+
+// While the found files are matched: files searched of files found, and the hits so far.
+std::u16string MatchStatusText(std::int32_t filesSearched, std::int32_t filesFound,
+                               std::int32_t hits, std::u16string_view separator);
+
+// While the result box fills: result lines shown of all of them.
+std::u16string FillStatusText(std::int32_t linesShown, std::int32_t lines,
+                              std::u16string_view separator);
+
+// After the search: the files searched and the time it took, in tenths of a second. After a
+// cancelled walk it says so: the result may then be incomplete.
+std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t milliseconds,
+                                 bool walkCancelled, std::u16string_view separator);
+
+}  // namespace vek

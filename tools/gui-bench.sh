@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The window's answer times on the benchmark corpus: VekSearch.exe under Wine in a private Xvfb,
+# driven by a second program (bench/gui/gui_driver.cpp) that clicks 検索 for sets a, c and d,
+# then a over d's result, a again over a's, and c over that, and reports per search the times
+# to the first lines, to the count and to the full box, the longest time the window took to
+# answer, and one single load of the same RTF for comparison.
+#
+#   tools/gui-bench.sh [--exe VekSearch.exe] [--corpus DIR]
+#
+# --exe: the program to drive (default: the windows preset's build, made if missing), so that
+# an older build can be measured with the same driver. --corpus: made with make-corpus if it
+# has no manifest (default /tmp/vek-corpus-256M-s1, as tools/bench.sh).
+# Environment: VEK_BENCH_TOOLS  folder of make-corpus (/work/shared/bench)
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TOOLS=${VEK_BENCH_TOOLS:-/work/shared/bench}
+EXE="" CORPUS=/tmp/vek-corpus-256M-s1
+
+while (($#)); do
+  case $1 in
+    --exe) EXE=$2; shift ;;
+    --corpus) CORPUS=$2; shift ;;
+    -h|--help) sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    *) echo "gui-bench.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+cd "$ROOT"
+tools/setup-windows.sh > /dev/null
+# shellcheck source=wine-env.sh
+source tools/wine-env.sh
+timeout -k 10 300 cmake --preset windows > /dev/null
+timeout -k 10 1200 cmake --build --preset windows -j 2 --target VekSearch vek_gui_driver > /dev/null
+EXE=${EXE:-$ROOT/build/windows/ui/VekSearch.exe}
+
+[[ -f $CORPUS.manifest.json ]] || "$TOOLS/make-corpus" --seed 1 --size 256M "$CORPUS" > /dev/null
+find "$CORPUS/" -type f -iname '*.vek' -print0 | xargs -0 cat > /dev/null  # warm the cache
+keywords() {
+  python3 -c 'import json, sys
+print(" ".join(json.load(open(sys.argv[1]))["keyword_sets"][sys.argv[2]]["keywords"]))' \
+    "$CORPUS.manifest.json" "$1"
+}
+a=$(keywords a) c=$(keywords c) d=$(keywords d)
+
+vek_start_xvfb
+timeout -k 10 1800 wine "$ROOT/build/windows/bench/gui/vek_gui_driver.exe" "$EXE" \
+  "Z:${CORPUS//\//\\}" "a|$a" "c|$c" "d|$d" "a|$a" "a-over-a|$a" "c-over-a|$c" \
+  </dev/null 2>/dev/null | sed -u 's/\r$//'
