@@ -46,14 +46,14 @@ bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Fo
 
 }  // namespace
 
-void CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
+bool CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
                   WalkContext& context) {
   // Without recursion there is only the one listing: nothing to read ahead.
   FolderReadAhead readAhead(context.fileSystem, recurse ? context.readAheadThreads : 0,
                             context.readAheadFolders);
   FolderReadAhead::Folder& root = readAhead.Root(folder, recurse);
   readAhead.Wait(root);
-  Collect(state, readAhead, root, context);
+  return Collect(state, readAhead, root, context);
 }
 
 }  // namespace vek

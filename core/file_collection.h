@@ -30,7 +30,7 @@ struct WalkContext {
 // subfolder it pumps events and stops the whole walk once state.gCancel is set; nothing read
 // ahead after that is used. A folder that cannot be listed is recorded in the problems and
 // skipped; a folder already on the current path (reached again through a link) is not
-// entered again.
-void CollectFiles(SearchState& state, const NativePath& folder, bool recurse, WalkContext& context);
+// entered again. False when a cancel ended the walk before its end.
+bool CollectFiles(SearchState& state, const NativePath& folder, bool recurse, WalkContext& context);
 
 }  // namespace vek

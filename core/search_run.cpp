@@ -58,8 +58,8 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
                    },
                    options.ioThreads,
                    kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
-  CollectFiles(state, root.native(), subFolders, walk);
-  outcome.walkCancelled = subFolders && state.gCancel;
+  // A cancel that comes after the walk's last look at the flag cuts nothing short.
+  outcome.walkCancelled = !CollectFiles(state, root.native(), subFolders, walk);
   if (options.progress) options.progress->walkDone.store(true, std::memory_order_relaxed);
   pool.Finish();
 
