@@ -57,5 +57,14 @@ TEST(StatusText, EachStageWithTheLocaleSeparator) {
   EXPECT_EQ(SummaryStatusText(0, 0, false, u","), u"検索完了：0ファイル　0.0秒");
 }
 
+TEST(StatusText, FullWidthSpaceHintOnlyWhenNothingWasFound) {
+  const std::u16string hint =
+      u"キーワードの区切りは半角スペースです（全角スペースは区切りになりません）";
+  EXPECT_EQ(FullWidthSpaceHint({u"ファイル　システム"}, 0), hint);
+  EXPECT_EQ(FullWidthSpaceHint({u"a", u"b　"}, 0), hint);
+  EXPECT_EQ(FullWidthSpaceHint({u"ファイル　システム"}, 1), u"");
+  EXPECT_EQ(FullWidthSpaceHint({u"ファイル", u"システム"}, 0), u"");
+}
+
 }  // namespace
 }  // namespace vek

@@ -580,8 +580,11 @@ void frmVekSearch::EndSearch() {
   ::KillTimer(hwnd_, kFillTimer);
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started_);
-  ShowStatus(SummaryStatusText(progress_->filesSearched, took.count(), outcome_.walkCancelled,
-                               separator_));
+  // The hint takes the summary's place: when nothing was found it is what the user needs.
+  const std::u16string hint = FullWidthSpaceHint(keywords_, HitCount(outcome_.results));
+  ShowStatus(hint.empty() ? SummaryStatusText(progress_->filesSearched, took.count(),
+                                              outcome_.walkCancelled, separator_)
+                          : hint);
   ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
   const SearchOutcome outcome = std::exchange(outcome_, {});
   if (!outcome.problems.empty()) ReportProblems(outcome.problems);

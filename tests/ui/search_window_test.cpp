@@ -104,6 +104,18 @@ TEST_F(SearchWindowTest, NoHitsShowNothingInTheNormalColourAndAnEmptyCount) {
   EXPECT_EQ(::GetFocus(), c().cmdSearch);  // not moved
 }
 
+TEST_F(SearchWindowTest, FullWidthSpaceHintOnlyWhenItFindsNothing) {
+  tree_.File(L"h.vek", {L"ファイル　システム", L"ファイル システム"});
+  const std::wstring hint =
+      L"キーワードの区切りは半角スペースです（全角スペースは区切りになりません）";
+  Search(L"ファイル　ディスク", tree_.Text(), false);
+  EXPECT_EQ(StatusText(c().StatusBar1), hint);
+  Search(L"ディスク", tree_.Text(), false);
+  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
+  Search(L"ファイル　システム", tree_.Text(), false);
+  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
+}
+
 TEST_F(SearchWindowTest, UnreadableFileIsReportedAfterTheResults) {
   tree_.File(L"a.vek", {L"abc 1"});
   const auto locked = tree_.File(L"b.vek", {L"abc 2"});
