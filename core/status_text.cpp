@@ -33,6 +33,13 @@ std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t millis
   return u"検索完了：" + files + u"　" + time;
 }
 
+std::u16string LineSourceText(std::u16string_view path, std::optional<std::uint64_t> line,
+                              std::u16string_view separator) {
+  std::u16string text(path);
+  if (line) text += u"　" + FormatCount(static_cast<std::int64_t>(*line), separator) + u"行目";
+  return text;
+}
+
 std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int32_t hits) {
   const bool fullWidthSpace = std::ranges::any_of(keywords, [](const std::u16string& keyword) {
     return keyword.find(u'\u3000') != std::u16string::npos;

@@ -4,6 +4,7 @@
 
 #include <richedit.h>
 
+#include "explorer.h"
 #include "messages.h"
 #include "ui_test_support.h"
 
@@ -63,9 +64,9 @@ TEST_F(SearchWindowTest, HitsAreListedWithEveryKeywordRedAndCounted) {
   EXPECT_EQ(::GetFocus(), c().rtbSearchResult);
 }
 
-TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTicked) {
-  tree_.File(L"a.vek", {L"root hit"});
-  tree_.File(L"sub\\a.vek", {L"sub hit"});
+TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTickedAndTheCaretShowsWhereAHitIs) {
+  const auto root = tree_.File(L"a.vek", {L"root hit"});
+  const auto sub = tree_.File(L"sub\\a.vek", {L"x\ry", L"sub hit"});
 
   Search(L"hit", tree_.Text(), false);
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"root hit")}));
@@ -74,6 +75,22 @@ TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTicked) {
   // The same bare name for both files.
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"root hit"),
                                                       Hit(L"a.vek", 1, L"sub hit")}));
+
+  // The caret on a result line: the file's full path and the line's number in it. Off the
+  // result lines, the summary again.
+  const HWND box = c().rtbSearchResult;
+  const auto caretOnLine = [box](int line) {
+    const LRESULT at = ::SendMessageW(box, EM_LINEINDEX, line, 0);
+    ::SendMessageW(box, EM_SETSEL, at, at);
+  };
+  caretOnLine(1);
+  EXPECT_EQ(StatusText(c().StatusBar1), sub.wstring() + L"　3行目");
+  caretOnLine(0);
+  EXPECT_EQ(StatusText(c().StatusBar1), root.wstring() + L"　1行目");
+  caretOnLine(2);
+  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
+  // A double-click shows the file in the file browser, selected.
+  EXPECT_EQ(ExplorerSelectParameters(sub), L"/select,\"" + sub.wstring() + L"\"");
 }
 
 TEST_F(SearchWindowTest, KeywordsThatSpellRtfMarkupColourOnlyTheText) {
