@@ -65,16 +65,18 @@ TEST_F(SearchWindowTest, HitsAreListedWithEveryKeywordRedAndCounted) {
 }
 
 TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTickedAndTheCaretShowsWhereAHitIs) {
-  const auto root = tree_.File(L"a.vek", {L"root hit"});
+  // Longer than the box is wide: a result line is one line of the box, never wrapped.
+  const std::wstring rootHit = L"root hit " + std::wstring(300, L'w');
+  const auto root = tree_.File(L"a.vek", {rootHit});
   const auto sub = tree_.File(L"sub\\a.vek", {L"x\ry", L"sub hit"});
 
   Search(L"hit", tree_.Text(), false);
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"root hit")}));
+  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, rootHit)}));
 
   Search(L"hit", tree_.Text(), true);
   // The same bare name for both files.
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"root hit"),
-                                                      Hit(L"a.vek", 1, L"sub hit")}));
+  EXPECT_EQ(ResultLines(),
+            (std::vector<std::wstring>{Hit(L"a.vek", 1, rootHit), Hit(L"a.vek", 1, L"sub hit")}));
 
   // The caret on a result line: the file's full path and the line's number in it. Off the
   // result lines, the summary again.
