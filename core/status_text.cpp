@@ -1,5 +1,7 @@
 #include "status_text.h"
 
+#include <algorithm>
+
 #include "count_format.h"
 
 namespace vek {
@@ -29,6 +31,21 @@ std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t millis
   const std::u16string files = FormatCount(filesSearched, separator) + u"ファイル";
   if (walkCancelled) return u"収集を中止：見つけた" + files + u"のみ検索　" + time;
   return u"検索完了：" + files + u"　" + time;
+}
+
+std::u16string LineSourceText(std::u16string_view path, std::optional<std::uint64_t> line,
+                              std::u16string_view separator) {
+  std::u16string text(path);
+  if (line) text += u"　" + FormatCount(static_cast<std::int64_t>(*line), separator) + u"行目";
+  return text;
+}
+
+std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int32_t hits) {
+  const bool fullWidthSpace = std::ranges::any_of(keywords, [](const std::u16string& keyword) {
+    return keyword.find(u'\u3000') != std::u16string::npos;
+  });
+  if (hits != 0 || !fullWidthSpace) return {};
+  return u"キーワードの区切りは半角スペースです（全角スペースは区切りになりません）";
 }
 
 }  // namespace vek

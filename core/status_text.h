@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vek {
 
@@ -22,5 +24,15 @@ std::u16string FillStatusText(std::int32_t linesShown, std::int32_t lines,
 // cancelled walk it says so: the result may then be incomplete.
 std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t milliseconds,
                                  bool walkCancelled, std::u16string_view separator);
+
+// Where the result line under the caret comes from: its file's full path and, when it could be
+// counted, the line's number in that file.
+std::u16string LineSourceText(std::u16string_view path, std::optional<std::uint64_t> line,
+                              std::u16string_view separator);
+
+// After a search that found nothing with a full-width space inside a keyword: only half-width
+// spaces separate keywords, and the input method types full-width ones. Empty in every other
+// case.
+std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int32_t hits);
 
 }  // namespace vek

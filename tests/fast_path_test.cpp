@@ -15,6 +15,7 @@
 #include "char_boundary.h"
 #include "cp932.h"
 #include "line_matching.h"
+#include "line_number.h"
 #include "match_pool.h"
 #include "test_support.h"
 #include "text_convert.h"
@@ -79,6 +80,31 @@ void ExpectSameAsPlain(const KeywordList& keywords, std::string_view bytes) {
   for (const auto& [slice, most] : {std::pair{1, 1}, {3, 3}, {5, 2}, {64, 64}})
     ASSERT_EQ(SlicedHits(matcher, bytes, slice, most), whole)
         << Hex(bytes) << shown << " slice " << slice << " read " << most;
+}
+
+// Each line holding "x" tells its own number: counted up to the offset the matcher gives for
+// it, in any slice size (CR LF across a slice edge included), the number agrees.
+TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLines) {
+  test::TempTree tree;
+  StdFileSystem fileSystem;
+  LineMatcher matcher({u"x"});
+  for (const std::string_view bytes :
+       {"x1\r\nx2\nx3\rx4", "\r\n\r\nx3\r\rx5\n\nx7\r\n", "x1\n\rx3\r\n\nx5", "\rx2"}) {
+    const auto file = tree.WriteBytes("f.vek", bytes);
+    std::ptrdiff_t hits = 0;
+    matcher.Match(bytes, [&](std::u16string_view line, std::uint64_t offset) {
+      ++hits;
+      const std::uint64_t number = line.at(1) - u'0';
+      for (const std::size_t slice : {1, 2, 3, 64}) {
+        EXPECT_EQ(LineNumberAt(fileSystem, file, offset, slice), number)
+            << Hex(bytes) << " slice " << slice;
+      }
+    });
+    EXPECT_EQ(hits, std::count(bytes.begin(), bytes.end(), 'x')) << Hex(bytes);
+  }
+  // Gone, or shorter than when it was searched: no number.
+  EXPECT_EQ(LineNumberAt(fileSystem, tree / "f.vek", 100), std::nullopt);
+  EXPECT_EQ(LineNumberAt(fileSystem, tree / "missing.vek", 0), std::nullopt);
 }
 
 // What the fast path assumes of the decoder, over every pair of bytes: CR and LF are never

@@ -55,6 +55,17 @@ TEST(StatusText, EachStageWithTheLocaleSeparator) {
   EXPECT_EQ(SummaryStatusText(3, 1234951, true, u","),
             u"収集を中止：見つけた3ファイルのみ検索　1,235.0秒");
   EXPECT_EQ(SummaryStatusText(0, 0, false, u","), u"検索完了：0ファイル　0.0秒");
+  EXPECT_EQ(LineSourceText(u"C:\\d\\a.vek", 12345, u","), u"C:\\d\\a.vek　12,345行目");
+  EXPECT_EQ(LineSourceText(u"C:\\d\\a.vek", std::nullopt, u","), u"C:\\d\\a.vek");
+}
+
+TEST(StatusText, FullWidthSpaceHintOnlyWhenNothingWasFound) {
+  const std::u16string hint =
+      u"キーワードの区切りは半角スペースです（全角スペースは区切りになりません）";
+  EXPECT_EQ(FullWidthSpaceHint({u"ファイル　システム"}, 0), hint);
+  EXPECT_EQ(FullWidthSpaceHint({u"a", u"b　"}, 0), hint);
+  EXPECT_EQ(FullWidthSpaceHint({u"ファイル　システム"}, 1), u"");
+  EXPECT_EQ(FullWidthSpaceHint({u"ファイル", u"システム"}, 0), u"");
 }
 
 }  // namespace

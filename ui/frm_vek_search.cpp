@@ -10,10 +10,12 @@
 #include "bas_vek_search.h"
 #include "control_design.h"
 #include "count_format.h"
+#include "explorer.h"
 #include "folder_chooser.h"
 #include "input_method.h"
 #include "input_rules.h"
 #include "layout.h"
+#include "line_number.h"
 #include "message_box.h"
 #include "messages.h"
 #include "res/resource_ids.h"
@@ -165,6 +167,13 @@ LRESULT CALLBACK frmVekSearch::ControlProc(HWND control, UINT message, WPARAM wP
     return TRUE;
   }
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(control, ControlProc, id);
+  if (message == WM_LBUTTONDBLCLK) {
+    // The box places the caret first.
+    const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
+    auto* form = reinterpret_cast<frmVekSearch*>(self);
+    if (control == form->controls_.rtbSearchResult) form->rtbSearchResult_DblClick();
+    return result;
+  }
   return ::DefSubclassProc(control, message, wParam, lParam);
 }
 
@@ -259,6 +268,10 @@ void frmVekSearch::OnEnterKey() {
 }
 
 void frmVekSearch::OnNotify(const NMHDR& header) {
+  if (header.hwndFrom == controls_.rtbSearchResult && header.code == EN_SELCHANGE) {
+    rtbSearchResult_SelChange();
+    return;
+  }
   if (header.hwndFrom != controls_.StatusBar1 || header.code != NM_CLICK) return;
   // The panel is found from the click point: the item index the bar reports is not reliable
   // on every version of the control.
@@ -340,6 +353,8 @@ HWND frmVekSearch::CreateResultBox() {
   ::SendMessageW(box, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
   // Nothing to undo in a read-only box: keeping the loads as undo steps only costs memory.
   ::SendMessageW(box, EM_SETUNDOLIMIT, 0, 0);
+  // The caret's moves show where its result line comes from.
+  ::SendMessageW(box, EM_SETEVENTMASK, 0, ENM_SELCHANGE);
   if (font_) ::SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   CHARFORMAT2W normal = NormalCharFormat();
   ::SendMessageW(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&normal));
@@ -485,6 +500,8 @@ void frmVekSearch::cmdSearch_Click() {
   keywords_ = SplitKeywords(keywordText);
   progress_.emplace();
   failure_ = nullptr;
+  found_ = {};
+  sources_ = {};
   ShowProgress();
   ::SetTimer(hwnd_, kProgressTimer, kProgressInterval, nullptr);
 
@@ -494,6 +511,7 @@ void frmVekSearch::cmdSearch_Click() {
       SearchOptions options;
       options.progress = &*progress_;
       options.stop = std::move(stop);
+      options.onFile = [this](FileResults& file) { sources_.Add(file, found_); };
       outcome_ =
           RunSearch(module_.shared, keywordText, folderText, subFolders, fileSystem_, {}, options);
     } catch (...) {
@@ -507,6 +525,8 @@ void frmVekSearch::OnSearchDone() {
   if (stage_ != Stage::Searching) return;
   worker_.join();
   ::KillTimer(hwnd_, kProgressTimer);
+  found_.emplace_back();
+  outcome_.results = std::exchange(found_, {});
   if (closeAfterSearch_) {
     closeAfterSearch_ = false;
     stage_ = Stage::Idle;
@@ -580,8 +600,12 @@ void frmVekSearch::EndSearch() {
   ::KillTimer(hwnd_, kFillTimer);
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started_);
-  ShowStatus(SummaryStatusText(progress_->filesSearched, took.count(), outcome_.walkCancelled,
-                               separator_));
+  // The hint takes the summary's place: when nothing was found it is what the user needs.
+  const std::u16string hint = FullWidthSpaceHint(keywords_, HitCount(outcome_.results));
+  summary_ = hint.empty() ? SummaryStatusText(progress_->filesSearched, took.count(),
+                                              outcome_.walkCancelled, separator_)
+                          : hint;
+  ShowStatus(summary_);
   ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
   const SearchOutcome outcome = std::exchange(outcome_, {});
   if (!outcome.problems.empty()) ReportProblems(outcome.problems);
@@ -609,6 +633,35 @@ void frmVekSearch::ReportProblems(const std::vector<SearchProblem>& problems) {
     lines.push_back({PathText(problem.path), SystemErrorText(problem.error)});
   }
   ShowMessage(hwnd_, kKindExclamation, kSearchWarningTitle, ProblemReportText(lines));
+}
+
+std::optional<ResultSources::Source> frmVekSearch::CaretLineSource() const {
+  CHARRANGE selection = {};
+  ::SendMessageW(controls_.rtbSearchResult, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  const LRESULT line =
+      ::SendMessageW(controls_.rtbSearchResult, EM_EXLINEFROMCHAR, 0, selection.cpMin);
+  return sources_.Find(static_cast<std::size_t>(line));
+}
+
+// Back to the summary when the caret is on no result line: a path left standing would read
+// as belonging to wherever the caret is now.
+void frmVekSearch::rtbSearchResult_SelChange() {
+  if (stage_ != Stage::Idle) return;  // the search thread may still be adding sources
+  const std::optional<ResultSources::Source> source = CaretLineSource();
+  if (!source) {
+    ShowStatus(summary_);
+    return;
+  }
+  // Counted on demand: only the line the user looks at costs a read of its file.
+  ShowStatus(LineSourceText(PathText(*source->file),
+                            LineNumberAt(fileSystem_, *source->file, source->offset), separator_));
+}
+
+void frmVekSearch::rtbSearchResult_DblClick() {
+  if (stage_ != Stage::Idle) return;
+  if (const std::optional<ResultSources::Source> source = CaretLineSource()) {
+    ShowInExplorer(hwnd_, *source->file);
+  }
 }
 
 bool frmVekSearch::ValidateInput() {

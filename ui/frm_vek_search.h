@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "result_sources.h"
 #include "rich_edit.h"
 #include "search_core.h"
 #include "win32_handles.h"
@@ -94,6 +95,9 @@ class frmVekSearch {
   void ShowProgress();
   void ShowStatus(const std::u16string& text);
   void ReportProblems(const std::vector<SearchProblem>& problems);
+  std::optional<ResultSources::Source> CaretLineSource() const;
+  void rtbSearchResult_SelChange();
+  void rtbSearchResult_DblClick();
 
   basVekSearch& module_;
   RichEditLibrary richEdit_;  // outlives the result box
@@ -117,6 +121,11 @@ class frmVekSearch {
   SearchOutcome outcome_;
   std::exception_ptr failure_;
   KeywordList keywords_;
+  // The search thread's result lines and where they come from; the result lines move into
+  // the outcome once the search is done.
+  ResultList found_;
+  ResultSources sources_;
+  std::u16string summary_;      // shown again when the caret leaves the result lines
   std::size_t filled_ = 0;      // result lines in the box so far
   std::size_t sliceLines_ = 0;  // result lines in the next slice
   std::jthread worker_;         // last: stopped and joined before the rest goes

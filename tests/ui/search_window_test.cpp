@@ -4,6 +4,7 @@
 
 #include <richedit.h>
 
+#include "explorer.h"
 #include "messages.h"
 #include "ui_test_support.h"
 
@@ -63,17 +64,35 @@ TEST_F(SearchWindowTest, HitsAreListedWithEveryKeywordRedAndCounted) {
   EXPECT_EQ(::GetFocus(), c().rtbSearchResult);
 }
 
-TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTicked) {
-  tree_.File(L"a.vek", {L"root hit"});
-  tree_.File(L"sub\\a.vek", {L"sub hit"});
+TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTickedAndTheCaretShowsWhereAHitIs) {
+  // Longer than the box is wide: a result line is one line of the box, never wrapped.
+  const std::wstring rootHit = L"root hit " + std::wstring(300, L'w');
+  const auto root = tree_.File(L"a.vek", {rootHit});
+  const auto sub = tree_.File(L"sub\\a.vek", {L"x\ry", L"sub hit"});
 
   Search(L"hit", tree_.Text(), false);
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"root hit")}));
+  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, rootHit)}));
 
   Search(L"hit", tree_.Text(), true);
   // The same bare name for both files.
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"root hit"),
-                                                      Hit(L"a.vek", 1, L"sub hit")}));
+  EXPECT_EQ(ResultLines(),
+            (std::vector<std::wstring>{Hit(L"a.vek", 1, rootHit), Hit(L"a.vek", 1, L"sub hit")}));
+
+  // The caret on a result line: the file's full path and the line's number in it. Off the
+  // result lines, the summary again.
+  const HWND box = c().rtbSearchResult;
+  const auto caretOnLine = [box](int line) {
+    const LRESULT at = ::SendMessageW(box, EM_LINEINDEX, line, 0);
+    ::SendMessageW(box, EM_SETSEL, at, at);
+  };
+  caretOnLine(1);
+  EXPECT_EQ(StatusText(c().StatusBar1), sub.wstring() + L"　3行目");
+  caretOnLine(0);
+  EXPECT_EQ(StatusText(c().StatusBar1), root.wstring() + L"　1行目");
+  caretOnLine(2);
+  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
+  // A double-click shows the file in the file browser, selected.
+  EXPECT_EQ(ExplorerSelectParameters(sub), L"/select,\"" + sub.wstring() + L"\"");
 }
 
 TEST_F(SearchWindowTest, KeywordsThatSpellRtfMarkupColourOnlyTheText) {
@@ -102,6 +121,18 @@ TEST_F(SearchWindowTest, NoHitsShowNothingInTheNormalColourAndAnEmptyCount) {
   EXPECT_EQ(Colours(c().rtbSearchResult), ".......");
   EXPECT_EQ(Text(c().lblSearchCount), L"");
   EXPECT_EQ(::GetFocus(), c().cmdSearch);  // not moved
+}
+
+TEST_F(SearchWindowTest, FullWidthSpaceHintOnlyWhenItFindsNothing) {
+  tree_.File(L"h.vek", {L"ファイル　システム", L"ファイル システム"});
+  const std::wstring hint =
+      L"キーワードの区切りは半角スペースです（全角スペースは区切りになりません）";
+  Search(L"ファイル　ディスク", tree_.Text(), false);
+  EXPECT_EQ(StatusText(c().StatusBar1), hint);
+  Search(L"ディスク", tree_.Text(), false);
+  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
+  Search(L"ファイル　システム", tree_.Text(), false);
+  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
 }
 
 TEST_F(SearchWindowTest, UnreadableFileIsReportedAfterTheResults) {

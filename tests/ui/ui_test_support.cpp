@@ -308,8 +308,8 @@ void PressKey(HWND window, WPARAM key, bool shift) {
     const LPARAM flags = message == WM_KEYDOWN || message == WM_SYSKEYDOWN ? 1 : 0xC0000001;
     MSG msg = {::GetFocus(), message, key, flags, 0, {}};
     DispatchWindowMessage(window, msg);
-    for (MSG pending; ::PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE);)
-      DispatchWindowMessage(window, pending);
+    // What the key left in the queue (its character, a posted command) goes the same way.
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchWindowMessage(window, msg);
   }
   keys[VK_SHIFT] = before;
   ::SetKeyboardState(keys);
