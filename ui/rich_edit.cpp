@@ -125,13 +125,15 @@ LRESULT CALLBACK ReadOnlyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM l
       break;
   }
   return ::DefSubclassProc(box, message, wParam, lParam);
-  void Stream(HWND box, std::string_view rtf, WPARAM format) {
-    RtfSource source{rtf};
-    EDITSTREAM stream = {};
-    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
-    stream.pfnCallback = ReadRtf;
-    ::SendMessageW(box, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
-  }
+}
+
+void Stream(HWND box, std::string_view rtf, WPARAM format) {
+  RtfSource source{rtf};
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+  stream.pfnCallback = ReadRtf;
+  ::SendMessageW(box, EM_STREAMIN, format, reinterpret_cast<LPARAM>(&stream));
+}
 
 }  // namespace
 

@@ -308,7 +308,9 @@ void PressKey(HWND window, WPARAM key, bool shift) {
     const LPARAM flags = message == WM_KEYDOWN || message == WM_SYSKEYDOWN ? 1 : 0xC0000001;
     MSG msg = {::GetFocus(), message, key, flags, 0, {}};
     DispatchWindowMessage(window, msg);
-    PumpPendingMessages(window);
+    // What the key posted goes through the dialog keys as in the window's own loop.
+    MSG posted;
+    while (::PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE)) DispatchWindowMessage(window, posted);
   }
   keys[VK_SHIFT] = before;
   ::SetKeyboardState(keys);
