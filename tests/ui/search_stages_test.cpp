@@ -211,7 +211,7 @@ TEST_F(FillStageTest, BoxFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCle
   EXPECT_EQ(FirstDifference(RtfOf(c().rtbSearchResult), expected), std::string::npos);
   const RECT replaced = ClientRect(c().rtbSearchResult);
   EXPECT_TRUE(::EqualRect(&place, &replaced));
-  EXPECT_EQ(::GetNextWindow(c().lblSearchCount, GW_HWNDNEXT), c().rtbSearchResult);
+  EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), c().rtbSearchResult);
 
   // Closing while the box fills ends the fill and the window at once.
   StartSearch(L"検索 abc", tree_.Text(), false);

@@ -109,12 +109,15 @@ TEST_F(WindowSetupTest, EnterInEitherTextBoxSearchesAsTheButtonDoes) {
   SetText(c().txtFilePath, tree.Text());
   SetText(c().txtKeyWord, L"abc");
   ::SetFocus(c().txtKeyWord);
+  const auto searched = [this] { return !form_->Searching(); };
   PressKey(hwnd(), VK_RETURN);
+  PumpUntil(searched);
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"a.vek(1)：abc"}));
 
   SetText(c().txtKeyWord, L"xyz");
   ::SetFocus(c().txtFilePath);
   PressKey(hwnd(), VK_RETURN);
+  PumpUntil(searched);
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"a.vek(1)：xyz"}));
 
   // Refused as a click would be: the message, the focus on the faulty box, the result kept.
