@@ -572,9 +572,10 @@ void frmVekSearch::FillStep() {
   ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   const auto took = std::chrono::steady_clock::now() - start;
   filled_ = last;
-  // The next slice sized to the time this one took, changing by at most half or double.
+  // The next slice sized to the time this one took: a slow slice shrinks the next one at once,
+  // a quick one lets it grow by at most double, so that one lucky slice cannot make a long one.
   using Seconds = std::chrono::duration<double>;
-  const double scale = std::clamp(Seconds(kSliceTime) / Seconds(took), 0.5, 2.0);
+  const double scale = std::min(Seconds(kSliceTime) / Seconds(took), 2.0);
   sliceLines_ =
       std::max(kMinSliceLines, static_cast<std::size_t>(static_cast<double>(sliceLines_) * scale));
   ShowStatus(FillStatusText(static_cast<std::int32_t>(filled_), static_cast<std::int32_t>(lines),

@@ -105,6 +105,7 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
   for (;;) {
     std::this_thread::sleep_for(5ms);
     const std::optional<std::wstring> answer = Text(label);
+    if (Clock::now() - click > 300s) break;  // reported as it stands
     if (!answer) continue;
     shown = *answer;
     // The time between two answers, less the pause between two questions.
@@ -123,7 +124,6 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
       full = at;
     }
     if (count >= 0 && Clock::now() - lastChange > 1500ms) break;
-    if (Clock::now() - click > 300s) break;  // reported as it stands
   }
   if (full < 0) full = count;  // the same length as before: full when the count was set
   const double single = SingleLoad(folder, keywords);
@@ -150,10 +150,13 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "cannot start %ls\n", argv[1]);
     return 1;
   }
+  // The window exists before its controls do: wait for the controls.
   HWND window = nullptr;
-  for (int i = 0; i < 3000 && window == nullptr; ++i) {
+  for (int i = 0; i < 3000; ++i) {
     window = ::FindWindowW(L"frmVekSearch", nullptr);
-    if (window == nullptr) std::this_thread::sleep_for(10ms);
+    if (window != nullptr && ::GetDlgItem(window, kLblSearchCount) != nullptr) break;
+    window = nullptr;
+    std::this_thread::sleep_for(10ms);
   }
   if (window == nullptr) return 1;
   const std::wstring folder = argv[2];
