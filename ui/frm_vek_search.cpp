@@ -671,7 +671,10 @@ bool frmVekSearch::ValidateInput() {
                                           ToU16(WindowText(controls_.txtFilePath)), fileSystem);
   if (verdict.accepted) return true;
   ShowMessage(hwnd_, kKindCritical, kInputErrorTitle, verdict.message);
-  ::SetFocus(verdict.focus == InputField::FilePath ? controls_.txtFilePath : controls_.txtKeyWord);
+  // Remembered too: the window may be activated again only after this, and activation puts
+  // the focus back where it last was.
+  lastFocus_ = verdict.focus == InputField::FilePath ? controls_.txtFilePath : controls_.txtKeyWord;
+  ::SetFocus(lastFocus_);
   return false;
 }
 

@@ -128,6 +128,7 @@ TEST_F(WindowSetupTest, EnterInEitherTextBoxSearchesAsTheButtonDoes) {
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].title, L"入力項目Check Error");
   EXPECT_EQ(seen[0].text, std::wstring(kMsgTooShortOne.begin(), kMsgTooShortOne.end()));
+  PumpUntil([this] { return ::GetActiveWindow() == hwnd(); });  // back from the message box
   EXPECT_EQ(::GetFocus(), c().txtKeyWord);
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"a.vek(1)：xyz"}));
 }
