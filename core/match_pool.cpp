@@ -18,18 +18,17 @@ constexpr std::size_t kWaitingPerThread = 64;
 // count as matching.
 class ReaderLettingGo final : public FileReader {
  public:
-  ReaderLettingGo(FileReader& reader, std::counting_semaphore<>& matching)
-      : reader_(reader), matching_(matching) {}
+  ReaderLettingGo(FileReader& reader, Slots& matching) : reader_(reader), matching_(matching) {}
   std::error_code Read(std::span<char> room, std::size_t& got) override {
-    matching_.release();
+    matching_.Release();
     const std::error_code error = reader_.Read(room, got);
-    matching_.acquire();
+    matching_.Acquire();
     return error;
   }
 
  private:
   FileReader& reader_;
-  std::counting_semaphore<>& matching_;
+  Slots& matching_;
 };
 
 // Appends the result line of one file's n-th hit.
@@ -48,6 +47,20 @@ void AppendResult(std::u16string_view prefix, std::uint64_t n, std::u16string_vi
 
 }  // namespace
 
+void Slots::Release(std::size_t count) {
+  {
+    const std::lock_guard lock(mutex_);
+    free_ += count;
+  }
+  freed_.notify_all();
+}
+
+void Slots::Acquire() {
+  std::unique_lock lock(mutex_);
+  freed_.wait(lock, [this] { return free_ > 0; });
+  --free_;
+}
+
 MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
                      const SearchOptions& options, ResultSink sink)
     : prototype_(keywords),
@@ -61,7 +74,7 @@ MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
       own_{prototype_, {}} {
   unsigned threads = options.threads;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-  matching_.release(threads);
+  matching_.Release(threads);
   mostThreads_ = std::max(threads, options.ioThreads);
   try {
     while (helpers_.size() + 1 < threads) helpers_.emplace_back([this] { Work(); });
@@ -147,10 +160,10 @@ void MatchPool::Match(FileResults& file, Worker& worker) {
     file.error = fileSystem_.Open(file.path, reader);
     NoteOpen(std::chrono::steady_clock::now() - start >= slowOpen_);
     if (!file.error) {
-      matching_.acquire();
+      matching_.Acquire();
       const struct Release {
-        std::counting_semaphore<>& matching;
-        ~Release() { matching.release(); }
+        Slots& matching;
+        ~Release() { matching.Release(); }
       } release{matching_};
       ReaderLettingGo waiting(*reader, matching_);
       std::u16string prefix;  // built at the first hit: most files have none

@@ -9,7 +9,6 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
-#include <semaphore>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -26,6 +25,19 @@ namespace vek {
 // the sink sees what a single thread matching the files in order would give it. Each thread
 // holds one file and one read buffer at a time; files not yet handed on are bounded too: when
 // too many wait, Add lets the calling thread match or deliver until there is room.
+// A counting semaphore on a mutex and a condition variable. The standard one can miss a wake-up
+// in some standard libraries (GCC 12's, seen under Windows), and a thread then waits for ever.
+class Slots {
+ public:
+  void Release(std::size_t count = 1);
+  void Acquire();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  std::size_t free_ = 0;
+};
+
 class MatchPool {
  public:
   // `threads`: 0 for one per hardware thread. The calling thread counts as one: it walks
@@ -76,7 +88,7 @@ class MatchPool {
   std::size_t slowOpens_ = 0;
   // Threads matching at once, so that a pool grown for a slow file system still matches on
   // as many threads as asked for; a thread lets go of it while it waits on the file system.
-  std::counting_semaphore<> matching_{0};
+  Slots matching_;
   Worker own_;  // the calling thread's
   std::mutex mutex_;
   std::condition_variable changed_;
