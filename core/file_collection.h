@@ -1,6 +1,7 @@
 // The folder walk: which data files a search looks at, and in which order.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -23,6 +24,8 @@ struct WalkContext {
   // of it. With none, the walk makes every call itself, one at a time.
   unsigned readAheadThreads = 0;
   std::size_t readAheadFolders = 0;
+  // A folder's identity that takes this long or longer starts one more of those threads.
+  std::chrono::microseconds slowCall = {};
 };
 
 // Appends the data files of `folder`, then, when `recurse`, those of each subfolder's

@@ -57,7 +57,8 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
                        options.progress->filesFound.fetch_add(1, std::memory_order_relaxed);
                    },
                    options.ioThreads,
-                   kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
+                   kFoldersAheadPerIoThread * std::size_t{options.ioThreads},
+                   options.slowOpen};
   // A cancel that comes after the walk's last look at the flag cuts nothing short.
   outcome.walkCancelled = !CollectFiles(state, root.native(), subFolders, walk);
   if (options.progress) options.progress->walkDone.store(true, std::memory_order_relaxed);
