@@ -19,7 +19,7 @@ struct WalkContext {
   FileSystem& fileSystem;
   const EventPump& pump;
   std::vector<SearchProblem>& problems;
-  std::function<void(const std::filesystem::path&)> onFile = {};  // each data file as found
+  std::function<void(std::filesystem::path)> onFile = {};  // each data file as found
   // Threads that list folders ahead of the walk, and how many folders they may read ahead
   // of it. With none, the walk makes every call itself, one at a time.
   unsigned readAheadThreads = 0;

@@ -51,8 +51,8 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
   WalkContext walk{fileSystem,
                    pump,
                    outcome.problems,
-                   [&pool, &options](const std::filesystem::path& path) {
-                     pool.Add(path);
+                   [&pool, &options](std::filesystem::path path) {
+                     pool.Add(std::move(path));
                      if (options.progress)
                        options.progress->filesFound.fetch_add(1, std::memory_order_relaxed);
                    },
