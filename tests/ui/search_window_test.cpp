@@ -24,7 +24,7 @@ std::string ExpectedColours(const std::wstring& text, const std::vector<std::wst
 
 using SearchWindowTest = WindowTest;
 
-TEST_F(SearchWindowTest, HitsAreListedRedCountedAndTracedToTheirFiles) {
+TEST_F(SearchWindowTest, HitsAreListedRedCountedAndTracedToTheirFilesAndProblemsReportedAfter) {
   TempTree tree;
   // Longer than the box is wide: a result line is one line of the box, never wrapped.
   const std::wstring wide = L"abc検索 " + std::wstring(300, L'w');
@@ -32,7 +32,10 @@ TEST_F(SearchWindowTest, HitsAreListedRedCountedAndTracedToTheirFiles) {
                               {L"第1問 検索の基本 abc", L"関係ない行", L"ABC 検索 大文字", wide});
   const auto sub = tree.File(L"sub\\検索メモ.vek", {L"x\ry", L"検索abc結果"});
   tree.File(L"other.txt", {L"検索 abc"});
-  Watcher watcher;
+  // Every dialog the searches open, with the count as it opens.
+  Watcher watcher({.read = [label = c().lblSearchCount](HWND box) -> std::optional<std::wstring> {
+    return Describe(box) + L"|" + WindowText(label);
+  }});
 
   Search(L"検索 abc", tree.Text());
   EXPECT_EQ(ResultLines(), (std::vector{Hit(L"検索メモ.vek", 1, L"第1問 検索の基本 abc"),
@@ -94,21 +97,13 @@ TEST_F(SearchWindowTest, HitsAreListedRedCountedAndTracedToTheirFiles) {
     Search(keywords, hinted.parent_path().wstring());
     EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), status) << keywords;
   }
-}
 
-TEST_F(SearchWindowTest, UnreadableFileIsReportedAfterTheResults) {
-  TempTree tree;
-  tree.File(L"a.vek", {L"abc 1"});
-  const auto locked = tree.File(L"b.vek", {L"abc 2"});
+  // A file that cannot be read is reported once the results are shown.
+  tree.File(L"w\\a.vek", {L"abc 1"});
+  const auto locked = tree.File(L"w\\b.vek", {L"abc 2"});
   const UniqueHandle lock(::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
-  // What the count label shows when the box opens: the results are already there.
-  Watcher watcher({.read = [label = c().lblSearchCount](HWND box) -> std::optional<std::wstring> {
-    return Describe(box) + L"|" + WindowText(label);
-  }});
-  Search(L"abc", tree.Text());
-
+  Search(L"abc", locked.parent_path().wstring());
   EXPECT_EQ(ResultLines(), std::vector{Hit(L"a.vek", 1, L"abc 1")});
   const auto seen = watcher.Seen();
   ASSERT_EQ(seen.size(), 1u);
@@ -122,29 +117,19 @@ TEST_F(SearchWindowTest, RefusedInputIsToldMovesTheFocusToTheFaultAndKeepsTheRes
   const auto file = tree.File(L"a.vek", {L"abc ab"});
   Search(L"abc", tree.Text());
   const std::wstring result = RichText(box());
-  const std::wstring folder = tree.Text();
-  struct Refusal {
-    std::wstring keywords, folder;
-    std::u16string_view message;
-    bool keywordsAtFault;
-  };
-  for (const Refusal& refusal :
-       {Refusal{L"", L"", kMsgKeywordEmpty, true}, Refusal{L"ab", folder, kMsgTooShortOne, true},
-        Refusal{L"ab ", folder, kMsgTooShortMany, true},
-        Refusal{L"ab abc", folder, kMsgTooShortMany, true},
-        Refusal{L"abc", L"", kMsgPathEmpty, false},
-        Refusal{L"abc", file.wstring(), kMsgPathWrong, false},
-        Refusal{L"abc", folder + L"\\missing", kMsgPathWrong, false}}) {
+  const std::wstring folder = tree.Text(), none;
+  for (const auto& [keywords, typedFolder, message, focus] :
+       {std::tuple{L"", none, kMsgKeywordEmpty, c().txtKeyWord},
+        std::tuple{L"ab", folder, kMsgTooShortOne, c().txtKeyWord},
+        std::tuple{L"ab ", folder, kMsgTooShortMany, c().txtKeyWord},
+        std::tuple{L"ab abc", folder, kMsgTooShortMany, c().txtKeyWord},
+        std::tuple{L"abc", none, kMsgPathEmpty, c().txtFilePath},
+        std::tuple{L"abc", file.wstring(), kMsgPathWrong, c().txtFilePath},
+        std::tuple{L"abc", folder + L"\\missing", kMsgPathWrong, c().txtFilePath}}) {
     Watcher watcher;
-    Search(refusal.keywords, refusal.folder);
-    EXPECT_EQ(watcher.Seen(),
-              std::vector{L"入力項目Check Error|" + ToWide(refusal.message) + L"|stop OK"});
-    // As the user's click would: without a window manager the window is not always
-    // activated again when the box closes.
-    ::SetActiveWindow(hwnd());
-    Pump();
-    EXPECT_EQ(::GetFocus(), refusal.keywordsAtFault ? c().txtKeyWord : c().txtFilePath)
-        << refusal.keywords << L"|" << refusal.folder;
+    Search(keywords, typedFolder);
+    EXPECT_EQ(watcher.Seen(), std::vector{L"入力項目Check Error|" + ToWide(message) + L"|stop OK"});
+    EXPECT_EQ(FocusWhenActiveAgain(), focus) << keywords << L"|" << typedFolder;
     EXPECT_EQ(RichText(box()), result);
     EXPECT_EQ(WindowText(c().lblSearchCount), L"1問");
   }

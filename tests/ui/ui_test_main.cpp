@@ -12,13 +12,12 @@
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  // Ends with the process when the tests return first.
-  std::thread([] {
+  std::thread([] {  // ends with the process when the tests return first
     ::Sleep(90'000);
     std::fputs("watchdog: test program still running after 90 s, ended\n", stderr);
-    std::fflush(stderr);
     ::TerminateProcess(::GetCurrentProcess(), 3);
-  }).detach();
+  })
+      .detach();
   const vek::ui::ComApartment com;
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);

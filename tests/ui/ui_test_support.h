@@ -9,7 +9,6 @@
 #include <richedit.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -27,32 +26,27 @@
 
 namespace vek::ui::test {
 
-// A folder under %TEMP% that is removed again.
+// A folder under %TEMP%, in its long form as the window shows paths, removed again.
 class TempTree {
  public:
   TempTree() { std::filesystem::create_directories(root_); }
-  ~TempTree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
+  ~TempTree() { std::filesystem::remove_all(root_, ignored_); }
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
   std::wstring Text() const { return root_.wstring(); }
   // Written in CP932, the lines joined with CR LF.
-  std::filesystem::path File(const std::wstring& relative,
+  std::filesystem::path File(const std::wstring& name,
                              const std::vector<std::wstring>& lines) const {
-    const std::filesystem::path file = root_ / relative;
-    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::create_directories((root_ / name).parent_path());
     std::wstring text;
     for (std::size_t i = 0; i < lines.size(); ++i) text += (i == 0 ? L"" : L"\r\n") + lines[i];
-    std::ofstream(file, std::ios::binary) << EncodeCp932(ToU16(text));
-    return file;
+    std::ofstream(root_ / name, std::ios::binary) << EncodeCp932(ToU16(text));
+    return root_ / name;
   }
 
  private:
-  // The long form of %TEMP%, as the window shows paths; unique while this tree exists.
   std::filesystem::path root_ = [this] {
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetLongPathNameW(std::filesystem::temp_directory_path().c_str(), temp, MAX_PATH + 1);
@@ -60,29 +54,27 @@ class TempTree {
                                           L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
                                           std::to_wstring(reinterpret_cast<std::uintptr_t>(this)));
   }();
+  std::error_code ignored_;
 };
-
-inline std::wstring ClassName(HWND window) {
-  wchar_t name[64] = {};
-  ::GetClassNameW(window, name, 64);
-  return name;
-}
 
 // A dialog as a user reads it: "title|static text|...|icon buttons", the icon named when it is
 // one of the system's ("stop", "warning"; "icon" for any other), the buttons those shown.
 inline std::wstring Describe(HWND dialog) {
   std::wstring texts = WindowText(dialog), icon, buttons;
-  for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    const std::wstring name = ClassName(child);
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(child, name, 16);
     const bool isIcon = (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-    if (name == L"Button" && ::IsWindowVisible(child)) buttons += L" " + WindowText(child);
-    if (name == L"Static" && !isIcon) texts += L"|" + WindowText(child);
-    if (name != L"Static" || !isIcon) continue;
     const auto handle = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
-    icon = handle == ::LoadIconW(nullptr, IDI_HAND)          ? L"stop"
-           : handle == ::LoadIconW(nullptr, IDI_EXCLAMATION) ? L"warning"
-                                                             : L"icon";
+    if (std::wstring_view(name) == L"Button" && ::IsWindowVisible(child)) {
+      buttons += L" " + WindowText(child);
+    } else if (std::wstring_view(name) == L"Static" && !isIcon) {
+      texts += L"|" + WindowText(child);
+    } else if (std::wstring_view(name) == L"Static") {
+      icon = handle == ::LoadIconW(nullptr, IDI_HAND)          ? L"stop"
+             : handle == ::LoadIconW(nullptr, IDI_EXCLAMATION) ? L"warning"
+                                                               : L"icon";
+    }
   }
   return texts + L"|" + icon + buttons;
 }
@@ -102,25 +94,20 @@ class Watcher {
  public:
   explicit Watcher(Watch watch = {})
       : thread_([this, watch, thread = ::GetCurrentThreadId()](std::stop_token stop) {
-          std::vector<HWND> answered;
-          while (!stop.stop_requested()) {
+          for (std::vector<HWND> answered; !stop.stop_requested(); ::Sleep(10)) {
             for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, watch.className,
                                                                   nullptr)) != nullptr;) {
               if (::GetWindowThreadProcessId(window, nullptr) != thread ||
-                  !::IsWindowVisible(window) ||
-                  std::ranges::find(answered, window) != answered.end()) {
+                  !::IsWindowVisible(window) || std::ranges::count(answered, window) != 0) {
                 continue;
               }
               const std::optional<std::wstring> seen = watch.read(window);
               if (!seen) continue;
               answered.push_back(window);
-              {
-                const std::lock_guard lock(mutex_);
-                seen_.push_back(*seen);
-              }
+              const std::lock_guard lock(mutex_);
+              seen_.push_back(*seen);
               ::PostMessageW(window, watch.message, watch.answer, 0);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
           }
         }) {}
 
@@ -138,13 +125,11 @@ class Watcher {
 // Handles this thread's messages, waiting for more, until `done` holds; it is asked after
 // every message.
 inline void PumpUntil(const std::function<bool()>& done) {
-  while (!done()) {
-    MSG message;
+  for (MSG message; !done();) {
     if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
-    } else {
-      // Woken by the next message, or soon for a condition that another thread changes.
+    } else {  // woken by the next message, or soon for a condition another thread changes
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
   }
@@ -152,8 +137,7 @@ inline void PumpUntil(const std::function<bool()>& done) {
 
 // Handles the messages waiting for this thread.
 inline void Pump() {
-  PumpUntil([] {
-    MSG message;
+  PumpUntil([message = MSG{}]() mutable {
     return !::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
   });
 }
@@ -163,13 +147,10 @@ inline void Pump() {
 inline void PressKey(HWND window, WPARAM key, bool shift = false) {
   BYTE keys[256] = {};
   ::GetKeyboardState(keys);
-  const BYTE before = keys[VK_SHIFT];
-  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  const BYTE before = std::exchange(keys[VK_SHIFT], shift ? 0x80 : 0);
   ::SetKeyboardState(keys);
-  const bool system = key == VK_F10;
-  for (const UINT message :
-       {system ? WM_SYSKEYDOWN : WM_KEYDOWN, system ? WM_SYSKEYUP : WM_KEYUP}) {
-    const LPARAM flags = message == WM_KEYDOWN || message == WM_SYSKEYDOWN ? 1 : 0xC0000001;
+  const UINT down = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;  // the key up is the next one
+  for (const auto& [message, flags] : {std::pair<UINT, LPARAM>{down, 1}, {down + 1, 0xC0000001}}) {
     MSG msg = {::GetFocus(), message, key, flags, 0, {}};
     DispatchWindowMessage(window, msg);
     // What the key left in the queue (its character, a posted command) goes the same way.
@@ -196,11 +177,10 @@ inline std::string Colours(HWND box) {
     format.cbSize = sizeof(format);
     format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
     ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-    const bool red =
-        (format.dwEffects & CFE_AUTOCOLOR) == 0 && format.crTextColor == RGB(255, 0, 0);
+    const bool automatic = (format.dwEffects & CFE_AUTOCOLOR) != 0;
     const bool ownFont = format.szFaceName == std::wstring_view(L"ＭＳ ゴシック") &&
                          format.yHeight == 180 && (format.dwMask & CFM_FACE) != 0;
-    colours += !ownFont ? '?' : red ? 'R' : (format.dwEffects & CFE_AUTOCOLOR) != 0 ? '.' : '?';
+    colours += !ownFont ? '?' : automatic ? '.' : format.crTextColor == RGB(255, 0, 0) ? 'R' : '?';
   }
   ::SendMessageW(box, EM_SETSEL, 0, 0);
   return colours;
@@ -246,9 +226,19 @@ class WindowTest : public testing::Test {
     StartSearch(keywords, folder, subFolders);
     PumpUntil([this] { return !form_->Searching(); });
   }
+  // Where the focus is once the window is active again after a message box. Without a window
+  // manager it is not always activated again when the box closes, nor kept active: as a user
+  // would, the test clicks it again.
+  HWND FocusWhenActiveAgain() {
+    PumpUntil([this] {
+      if (::GetActiveWindow() != hwnd()) ::SetActiveWindow(hwnd());
+      return ::GetFocus() != nullptr;
+    });
+    return ::GetFocus();
+  }
   std::vector<std::wstring> ResultLines() const {
-    const std::wstring text = RichText(box());
     std::vector<std::wstring> lines;
+    const std::wstring text = RichText(box());
     for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
       end = std::min(text.find(L'\r', start), text.size());
       lines.push_back(text.substr(start, end - start));
