@@ -160,10 +160,13 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   TempTree tree;
   // Large enough to fill in several slices, whatever the speed of the machine.
   std::vector<std::wstring> lines;
+  ResultList results;  // as the search lists them
   for (int i = 0; i < 3000; ++i) {
     lines.push_back(L"第" + std::to_wstring(i) + L"行 検索 {abc} \\par ｶﾅ" +
                     std::wstring(static_cast<std::size_t>(i % 50), L'x'));
+    results.push_back(ToU16(L"big.vek(" + std::to_wstring(i + 1) + L")：" + lines.back()));
   }
+  results.emplace_back();
   tree.File(L"big.vek", lines);
   // Streamed out as RTF: equal for boxes that show the same.
   const auto rtf = [this] {
@@ -188,7 +191,6 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   EXPECT_TRUE(form_->Filling());
   PumpUntil([this] { return !form_->Searching(); });
   const std::string filled = rtf();
-  EXPECT_EQ(ResultLines().size(), lines.size());
   EXPECT_EQ(::GetFocus(), box());
 
   // The same search again: a new box in the old one's place, the same content.
@@ -203,12 +205,9 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   // The labels lie below every other control: the box follows 検索 in the tab order.
   EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), box());
 
-  // The slices read back as one load of the whole document would.
-  SearchState state;
-  WinFileSystem fileSystem;
-  const SearchOutcome outcome =
-      RunSearch(state, u"検索 abc", ToU16(tree.Text()), false, fileSystem);
-  StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(outcome.results)), {u"検索", u"abc"}));
+  // The slices read back as one load of the whole document would, line for line, colour for
+  // colour.
+  StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(results)), {u"検索", u"abc"}));
   const std::string loaded = rtf();
   EXPECT_TRUE(loaded == filled) << "from byte "
                                 << std::ranges::mismatch(loaded, filled).in1 - loaded.begin();

@@ -48,17 +48,11 @@ TEST(WinFileSystemTest, FilesPastFourGibibytesAreReadToTheirEnd) {
                               nullptr));
     };
     constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
-    writeAt(0,
-            "\x94\x4c"
-            "1\r\n");  // 猫 in CP932
+    writeAt(0, EncodeCp932(u"猫1\r\n"));
     // Holes with a line end every 16 MiB, so that no line is longer than that.
     for (std::uint64_t at = 16 << 20; at < 4 * kGiB + (64 << 20); at += 16 << 20) writeAt(at, "\n");
-    writeAt(4 * kGiB + 10,
-            "\r\n\x94\x4c"
-            "2\r\n");
-    writeAt(4 * kGiB + (64 << 20),
-            "\r\n\x94\x4c"
-            "3");
+    writeAt(4 * kGiB + 10, EncodeCp932(u"\r\n猫2\r\n"));
+    writeAt(4 * kGiB + (64 << 20), EncodeCp932(u"\r\n猫3"));
   }
   WinFileSystem fileSystem;
   SearchState state;

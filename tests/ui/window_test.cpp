@@ -23,28 +23,20 @@ Box BoxOf(HWND control) {
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-// What the window's surface holds where the control is, one 0x00RRGGBB value per pixel.
-std::vector<std::uint32_t> ShownPixels(HWND control) {
+// What the window's surface holds where the control is, pixel by pixel: read through a window
+// DC without child clipping, so that the children's pixels are there.
+std::vector<COLORREF> ShownPixels(HWND control) {
   const HWND top = ::GetAncestor(control, GA_ROOT);
   RECT shown, frame;
   ::GetWindowRect(control, &shown);
   ::GetWindowRect(top, &frame);
-  const int width = shown.right - shown.left, height = shown.bottom - shown.top;
-  // A window DC without child clipping, so that the children's pixels can be read back.
   const HDC source = ::GetDCEx(top, nullptr, DCX_WINDOW | DCX_CACHE);
-  const HDC memory = ::CreateCompatibleDC(source);
-  BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-  void* bits = nullptr;
-  const HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, width, height, source, shown.left - frame.left, shown.top - frame.top,
-           SRCCOPY);
-  ::GdiFlush();
-  const auto* first = static_cast<const std::uint32_t*>(bits);
-  std::vector<std::uint32_t> pixels(first, first + static_cast<std::size_t>(width) * height);
-  ::SelectObject(memory, old);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
+  std::vector<COLORREF> pixels;
+  for (LONG y = shown.top - frame.top; y < shown.bottom - frame.top; ++y) {
+    for (LONG x = shown.left - frame.left; x < shown.right - frame.left; ++x) {
+      pixels.push_back(::GetPixel(source, x, y));
+    }
+  }
   ::ReleaseDC(top, source);
   return pixels;
 }
@@ -163,6 +155,31 @@ TEST_F(WindowKeysTest, InputMethodEnterTabEscTheResultMenuAndTheFolderButtonWork
     ::ImmReleaseContext(control, context);
   }
 
+  // The result box's menu, answered with an access key or Esc: its items, a grey one marked.
+  const auto menu = [](wchar_t key) {
+    return Watch{L"#32768", key != 0 ? UINT{WM_CHAR} : UINT{WM_KEYDOWN},
+                 key != 0 ? key : WPARAM{VK_ESCAPE}, [](HWND popup) -> std::optional<std::wstring> {
+                   const auto menu =
+                       reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+                   std::wstring items;
+                   for (UINT i = 0; i < static_cast<UINT>(::GetMenuItemCount(menu)); ++i) {
+                     wchar_t text[64] = {};
+                     ::GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+                     const UINT state = ::GetMenuState(menu, i, MF_BYPOSITION);
+                     items += (i == 0 ? L"" : L"|") + std::wstring(*text ? text : L"-") +
+                              (*text && (state & (MF_GRAYED | MF_DISABLED)) != 0 ? L" grey" : L"");
+                   }
+                   return items;
+                 }};
+  };
+  {
+    // It opens by the menu key on an empty box too, with nothing to copy or select.
+    Watcher watcher(menu(0));
+    ::SetFocus(box());
+    PressKey(hwnd(), VK_APPS);
+    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C) grey|-|すべて選択(&A) grey"});
+  }
+
   // Enter in either text box searches as the button does, and is refused as a click would be.
   TempTree tree;
   const auto file = tree.File(L"a.vek", {L"abc 1", L"xyz", L"abc 2"});
@@ -204,26 +221,14 @@ TEST_F(WindowKeysTest, InputMethodEnterTabEscTheResultMenuAndTheFolderButtonWork
   }
   EXPECT_EQ(ResultLines(), found);
 
-  // The result box's menu opens by a right click, the menu key and Shift+F10; its first item,
-  // Copy, is grey while nothing is selected.
-  const auto menu = [](wchar_t key) {
-    return Watch{L"#32768", key != 0 ? UINT{WM_CHAR} : UINT{WM_KEYDOWN},
-                 key != 0 ? key : WPARAM{VK_ESCAPE}, [](HWND popup) -> std::optional<std::wstring> {
-                   const auto menu =
-                       reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
-                   wchar_t text[64] = {};
-                   ::GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
-                   const UINT state = ::GetMenuState(menu, 0, MF_BYPOSITION);
-                   return text + std::wstring((state & (MF_GRAYED | MF_DISABLED)) ? L" grey" : L"");
-                 }};
-  };
+  // Then by a right click, Copy grey while nothing is selected, and by Shift+F10.
   {
     Watcher watcher(menu(L'a'));
     ::SendMessageW(box(), EM_SETSEL, 0, 0);  // a Tab into the box selected all
     const auto [left, top, width, height] = BoxOf(box());
     ::SendMessageW(box(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(width / 2, height / 2));
     ::SendMessageW(box(), WM_RBUTTONUP, 0, MAKELPARAM(width / 2, height / 2));
-    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C) grey"});
+    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C) grey|-|すべて選択(&A)"});
   }
   CHARRANGE selection = {};
   ::SendMessageW(box(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
@@ -235,7 +240,7 @@ TEST_F(WindowKeysTest, InputMethodEnterTabEscTheResultMenuAndTheFolderButtonWork
   {
     Watcher watcher(menu(L'c'));
     PressKey(hwnd(), VK_APPS);
-    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)"});
+    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)|-|すべて選択(&A)"});
   }
   ASSERT_TRUE(::OpenClipboard(nullptr));
   const HANDLE copied = ::GetClipboardData(CF_UNICODETEXT);
@@ -246,7 +251,7 @@ TEST_F(WindowKeysTest, InputMethodEnterTabEscTheResultMenuAndTheFolderButtonWork
   {
     Watcher watcher(menu(0));
     PressKey(hwnd(), VK_F10, true);
-    EXPECT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)|-|すべて選択(&A)"});
   }
   EXPECT_EQ(::GetFocus(), box());
 
