@@ -54,7 +54,7 @@ TEST_F(SearchWindowTest, HitsAreListedRedCountedAndTracedToTheirFilesAndProblems
   // CR ends a line too); off the result lines, the summary again.
   for (const auto& [line, status] :
        {std::pair{2, sub.wstring() + L"　3行目"}, std::pair{1, root.wstring() + L"　4行目"},
-        std::pair{3, std::wstring(L"検索完了：")}}) {
+        std::pair{3, std::wstring(L"検索完了：2ファイル　")}}) {
     const LRESULT at = ::SendMessageW(box(), EM_LINEINDEX, line, 0);
     ::SendMessageW(box(), EM_SETSEL, at, at);
     EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), status);
