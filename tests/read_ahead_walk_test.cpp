@@ -3,18 +3,12 @@
 // same order, the same stops after a cancel, on random trees with links and faults.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "file_collection.h"
-#include "search_core.h"
 #include "text_convert.h"
 
 namespace vek {
@@ -22,27 +16,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder tree in memory. Entries of a folder are files, subfolders, or links to any
-// folder of the tree (which may lead back up the path). Some folders cannot be listed: they
-// yield their first file and an error; some of those have no identity either.
+// A folder tree in memory under "/r". Entries of a folder are files, subfolders, or links to
+// a folder up the path (a loop) or to one without subfolders (walked again under another
+// name). Some folders cannot be listed: they yield their first file and an error; some of
+// those have no identity either.
 class RandomTree final : public FileSystem {
  public:
-  struct Calls {
-    std::size_t lists = 0;
-    std::size_t identities = 0;
-  };
-
   explicit RandomTree(std::uint32_t seed) : random_(seed) {
-    folders_.emplace_back();
     Grow(0, 0);
-    // Links lead back up the path (a loop) or to a folder without subfolders (walked again
-    // under another name): the walk stays finite.
-    std::uniform_int_distribution<std::size_t> any(0, folders_.size() - 1);
     std::vector<std::size_t> leaves;
     for (std::size_t i = 0; i < folders_.size(); ++i)
       if (folders_[i].subfolders.empty()) leaves.push_back(i);
     for (int links = random_() % 4; links > 0; --links) {
-      const std::size_t from = any(random_);
+      const std::size_t from = random_() % folders_.size();
       std::size_t to = from;
       if (random_() % 2 == 0) {
         for (int up = random_() % 3; up > 0 && to != 0; --up) to = folders_[to].parent;
@@ -52,45 +38,37 @@ class RandomTree final : public FileSystem {
       if (folders_[to].anonymous) continue;  // a loop nothing could recognise
       auto& entries = folders_[from].subfolders;
       entries.insert(entries.begin() + random_() % (entries.size() + 1),
-                     {u"link" + Number(links), to});
+                     {u"link" + Utf8ToUtf16(std::to_string(links)), to});
     }
   }
 
   std::error_code ListFolder(const fs::path& path, FolderListing& listing) override {
-    Delay(path);
-    ++lists_;
-    Log('L', path);
-    listing.files.clear();
-    listing.subfolders.clear();
+    Called('L', path, lists);
+    listing = {};
     const Folder* folder = Find(path);
     if (!folder) return std::make_error_code(std::errc::no_such_file_or_directory);
+    const std::error_code denied = std::make_error_code(std::errc::permission_denied);
     for (const std::u16string& name : folder->files) {
       listing.files.push_back({path / PathFromText(name), name});
-      if (folder->unlistable) return std::make_error_code(std::errc::permission_denied);
+      if (folder->unlistable) return denied;
     }
     for (const auto& [name, target] : folder->subfolders)
       listing.subfolders.push_back({path / PathFromText(name), name});
-    return folder->unlistable ? std::make_error_code(std::errc::permission_denied)
-                              : std::error_code();
+    return folder->unlistable ? denied : std::error_code();
   }
-
   std::optional<FolderIdentity> Identity(const fs::path& path) override {
-    Delay(path);
-    ++identities_;
-    Log('I', path);
+    Called('I', path, identities);
     const Folder* folder = Find(path);
     if (!folder || folder->anonymous) return std::nullopt;
     return std::to_string(folder - folders_.data());
   }
-
   std::error_code Open(const fs::path&, std::unique_ptr<FileReader>&) override {
     return std::make_error_code(std::errc::operation_not_supported);
   }
   bool IsFolder(const fs::path& path) override { return Find(path) != nullptr; }
 
-  Calls calls() const { return {lists_, identities_}; }
-  // Every call in order; kept only while no thread but the walk's calls.
-  std::vector<std::string> log;
+  std::atomic<std::size_t> lists = 0, identities = 0;
+  std::vector<std::string> log;  // every call in order, while only the walk's thread calls
   bool logging = false;
 
  private:
@@ -102,21 +80,18 @@ class RandomTree final : public FileSystem {
     bool anonymous = false;
   };
 
-  static std::u16string Number(std::size_t n) { return Utf8ToUtf16(std::to_string(n)); }
-
   void Grow(std::size_t index, int depth) {
     static const char16_t* const kNames[] = {u"a.vek", u"B.VEK", u"c.txt", u".vek", u"d.vek.bak"};
+    folders_.resize(std::max(folders_.size(), index + 1));
     for (int files = random_() % 4; files > 0; --files)
-      folders_[index].files.push_back(Number(files) + kNames[random_() % std::size(kNames)]);
-    if (random_() % 8 == 0) {
-      folders_[index].unlistable = true;
-      folders_[index].anonymous = random_() % 2 == 0;
-    }
-    const int subfolders = depth < 4 ? static_cast<int>(random_() % 4) : 0;
-    for (int i = 0; i < subfolders; ++i) {
+      folders_[index].files.push_back(u"f" + Utf8ToUtf16(std::to_string(files)) +
+                                      kNames[random_() % std::size(kNames)]);
+    folders_[index].unlistable = random_() % 8 == 0;
+    folders_[index].anonymous = folders_[index].unlistable && random_() % 2 == 0;
+    for (int i = 0, n = depth < 4 ? random_() % 4 : 0; i < n; ++i) {
+      const std::size_t child = folders_.size();
+      folders_[index].subfolders.emplace_back(u"s" + Utf8ToUtf16(std::to_string(i)), child);
       folders_.emplace_back().parent = index;
-      const std::size_t child = folders_.size() - 1;
-      folders_[index].subfolders.emplace_back(u"s" + Number(i), child);
       Grow(child, depth + 1);
     }
   }
@@ -137,18 +112,14 @@ class RandomTree final : public FileSystem {
 
   // Calls take a little time that differs from path to path, so that the helpers finish
   // their jobs in ever different orders.
-  static void Delay(const fs::path& path) {
+  void Called(char kind, const fs::path& path, std::atomic<std::size_t>& count) {
     std::this_thread::sleep_for(std::chrono::microseconds(std::hash<fs::path>()(path) % 40));
-  }
-
-  void Log(char kind, const fs::path& path) {
+    ++count;
     if (logging) log.push_back(kind + path.string());
   }
 
   std::mt19937 random_;
   std::vector<Folder> folders_;
-  std::atomic<std::size_t> lists_ = 0;
-  std::atomic<std::size_t> identities_ = 0;
 };
 
 struct Walk {
@@ -158,7 +129,8 @@ struct Walk {
   bool operator==(const Walk&) const = default;
 };
 
-// The walk as a plain recursion that waits for each request in turn.
+// The walk as a plain recursion that waits for each request in turn. Once cancelled, each
+// level still pumps before it sees the flag.
 void PlainWalk(FileSystem& fileSystem, const fs::path& folder, std::vector<FolderIdentity>& path,
                int cancelAt, Walk& walk, bool& cancelled) {
   FolderListing listing;
@@ -167,7 +139,7 @@ void PlainWalk(FileSystem& fileSystem, const fs::path& folder, std::vector<Folde
   for (const FolderEntry& file : listing.files)
     if (IsDataFileName(file.name)) walk.files.push_back(file.path);
   for (const FolderEntry& subfolder : listing.subfolders) {
-    if (++walk.pumps == cancelAt) cancelled = true;
+    cancelled = ++walk.pumps == cancelAt || cancelled;
     if (cancelled) return;
     const std::optional<FolderIdentity> identity = fileSystem.Identity(subfolder.path);
     if (identity && std::find(path.begin(), path.end(), *identity) != path.end()) continue;
@@ -216,16 +188,16 @@ TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
 
     std::mt19937 random(seed);
     for (int cancelAt : {0, 1 + static_cast<int>(random() % (whole.pumps + 1)), 2}) {
-      const RandomTree::Calls before = tree.calls();
+      const std::size_t lists = tree.lists, identities = tree.identities;
       const Walk expected = PlainWalk(tree, cancelAt);
-      const RandomTree::Calls plain = tree.calls();
+      const std::size_t plainLists = tree.lists - lists,
+                        plainIdentities = tree.identities - identities;
       const std::size_t window = 1 + random() % 6;
       ASSERT_EQ(ReadAheadWalk(tree, cancelAt, 1 + random() % 6, window), expected)
           << "seed " << seed << ", cancel at pump " << cancelAt;
       // No further ahead than the window, also after a cancel.
-      const RandomTree::Calls ahead = tree.calls();
-      EXPECT_LE(ahead.lists - plain.lists, plain.lists - before.lists + window);
-      EXPECT_LE(ahead.identities - plain.identities, plain.identities - before.identities + window);
+      EXPECT_LE(tree.lists - lists - plainLists, plainLists + window);
+      EXPECT_LE(tree.identities - identities - plainIdentities, plainIdentities + window);
     }
   }
 }

@@ -1,4 +1,4 @@
-// Shared helpers of the tests: temporary folder trees and a file system that fails on cue.
+// Shared helpers of the tests: temporary folder trees and file systems that fail on cue.
 #pragma once
 
 #include <algorithm>
@@ -17,10 +17,7 @@ namespace vek::test {
 // A fresh folder under the system's temp folder, removed with everything in it.
 class TempTree {
  public:
-  TempTree() {
-    std::random_device random;
-    root_ = std::filesystem::temp_directory_path() /
-            ("vek-test-" + std::to_string(random()) + std::to_string(random()));
+  TempTree() : root_(std::filesystem::temp_directory_path() / Name()) {
     std::filesystem::create_directories(root_);
   }
   ~TempTree() {
@@ -34,7 +31,6 @@ class TempTree {
   std::filesystem::path operator/(const std::filesystem::path& relative) const {
     return root_ / relative;
   }
-
   // Writes raw bytes, creating the folders on the way.
   std::filesystem::path WriteBytes(const std::filesystem::path& relative, std::string_view bytes) {
     const std::filesystem::path path = root_ / relative;
@@ -46,38 +42,31 @@ class TempTree {
   std::filesystem::path Write(const std::filesystem::path& relative, std::u16string_view text) {
     return WriteBytes(relative, EncodeCp932(text));
   }
-  std::filesystem::path Folder(const std::filesystem::path& relative) {
-    std::filesystem::create_directories(root_ / relative);
-    return root_ / relative;
-  }
 
  private:
+  static std::string Name() {
+    std::random_device random;
+    return "vek-test-" + std::to_string(random()) + std::to_string(random());
+  }
   std::filesystem::path root_;
 };
 
 // The real file system, except that chosen folders cannot be listed and chosen files cannot
 // be read. (The tests run as root in CI, where permissions would not stop anything.)
-class FaultyFileSystem final : public FileSystem {
+class FaultyFileSystem final : public StdFileSystem {
  public:
   std::set<std::filesystem::path> unlistable;
   std::set<std::filesystem::path> unreadable;
 
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override {
     if (unlistable.count(folder)) return std::make_error_code(std::errc::permission_denied);
-    return real_.ListFolder(folder, listing);
+    return StdFileSystem::ListFolder(folder, listing);
   }
   std::error_code Open(const std::filesystem::path& file,
                        std::unique_ptr<FileReader>& reader) override {
     if (unreadable.count(file)) return std::make_error_code(std::errc::permission_denied);
-    return real_.Open(file, reader);
+    return StdFileSystem::Open(file, reader);
   }
-  std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override {
-    return real_.Identity(folder);
-  }
-  bool IsFolder(const std::filesystem::path& path) override { return real_.IsFolder(path); }
-
- private:
-  StdFileSystem real_;
 };
 
 // Bytes in memory read as a file, `most` bytes a call at most: a platform whose reads stop

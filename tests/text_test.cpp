@@ -1,0 +1,248 @@
+// Text at the bottom of everything: CP932 (against glibc's iconv and against decoding one
+// character at a time), UTF-8 at the edges, and where keywords occur.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cp932.h"
+#include "keyword_ranges.h"
+#include "text_convert.h"
+
+namespace vek {
+namespace {
+
+using namespace std::literals;
+using MaybeBytes = std::optional<std::string>;
+
+std::string Hex(const MaybeBytes& bytes) {
+  if (!bytes) return "none";
+  std::string out;
+  for (unsigned char c : *bytes) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02X", c);
+    out += digits;
+  }
+  return out;
+}
+
+MaybeBytes Encoded(char16_t ch) {
+  const Cp932Code code = EncodeCp932(ch);
+  if (code.size == 0) return std::nullopt;
+  return std::string(reinterpret_cast<const char*>(code.bytes), code.size);
+}
+
+// Our reading of one or two bytes as exactly one character.
+std::optional<char16_t> DecodeOne(const std::string& bytes) {
+  const std::u16string text = DecodeCp932(bytes);
+  if (text.size() != 1 || text[0] == u'\uFFFD') return std::nullopt;
+  return text[0];
+}
+
+// Every byte that decodes alone, and every pair after a byte that does not.
+std::vector<std::string> AllSequences() {
+  std::vector<std::string> all;
+  for (int b = 0; b < 256; ++b) {
+    const std::string one(1, static_cast<char>(b));
+    if (DecodeOne(one)) {
+      all.push_back(one);
+    } else {
+      for (int t = 0; t < 256; ++t) all.push_back(one + static_cast<char>(t));
+    }
+  }
+  return all;
+}
+
+// One strict conversion through glibc's iconv; nullopt when it rejects the input.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from), &iconv_close) {}
+  bool ok() const { return cd_.get() != reinterpret_cast<iconv_t>(-1); }
+  MaybeBytes operator()(std::string in) const {
+    char buffer[16];
+    char* inPtr = in.data();
+    char* outPtr = buffer;
+    std::size_t inLeft = in.size(), outLeft = sizeof buffer;
+    iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd_.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+      return std::nullopt;
+    return std::string(buffer, outPtr);
+  }
+
+ private:
+  std::unique_ptr<void, int (*)(iconv_t)> cd_;
+};
+
+// glibc's CP932 lacks Windows' single bytes 80, A0 and FD-FF (U+0080, U+F8F0-U+F8F3), and it
+// encodes three characters that Windows' table cannot (its best fits for U+00A5, U+203E and
+// U+2014). Everything else, duplicates and the user-defined rows F0-F9 included, is the same.
+TEST(Cp932Table, AgreesWithGlibcIconvApartFromKnownDifferences) {
+  const Iconv decoder("UTF-16LE", "CP932"), encoder("CP932", "UTF-16LE");
+  if (!decoder.ok() || !encoder.ok()) GTEST_SKIP() << "iconv has no CP932";
+  const auto utf16le = [](char16_t ch) {
+    return std::string{static_cast<char>(ch & 0xFF), static_cast<char>(ch >> 8)};
+  };
+  std::map<std::string, std::string> differences;  // input -> "ours glibc"
+  for (const std::string& bytes : AllSequences()) {
+    const std::optional<char16_t> ch = DecodeOne(bytes);
+    const MaybeBytes ours = ch ? MaybeBytes(utf16le(*ch)) : std::nullopt;
+    if (const MaybeBytes glibc = decoder(bytes); glibc != ours)
+      differences[Hex(bytes)] = Hex(ours) + " " + Hex(glibc);
+  }
+  for (unsigned c = 0; c <= 0xFFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    const auto ch = static_cast<char16_t>(c);
+    if (const MaybeBytes glibc = encoder(utf16le(ch)); glibc != Encoded(ch))
+      differences["U+" + Hex(std::string{static_cast<char>(c >> 8), static_cast<char>(c)})] =
+          Hex(Encoded(ch)) + " " + Hex(glibc);
+  }
+  const std::map<std::string, std::string> expected = {
+      {"80", "8000 none"},     {"A0", "F0F8 none"},   {"FD", "F1F8 none"},   {"FE", "F2F8 none"},
+      {"FF", "F3F8 none"},     {"U+0080", "80 none"}, {"U+F8F0", "A0 none"}, {"U+F8F1", "FD none"},
+      {"U+F8F2", "FE none"},   {"U+F8F3", "FF none"}, {"U+00A5", "none 5C"}, {"U+203E", "none 7E"},
+      {"U+2014", "none 815C"},
+  };
+  EXPECT_EQ(differences, expected);
+}
+
+// Every decoded character encodes to one of the codes it came from, and HasUniqueCp932Code is
+// true exactly when there is only one.
+TEST(Cp932Table, EncoderAndUniquenessMatchTheDecoder) {
+  std::map<char16_t, std::vector<std::string>> sources;
+  for (const std::string& bytes : AllSequences()) {
+    if (const std::optional<char16_t> ch = DecodeOne(bytes)) sources[*ch].push_back(bytes);
+  }
+  std::vector<char16_t> oneWay;
+  for (unsigned c = 0; c <= 0xFFFF; ++c) {
+    const auto ch = static_cast<char16_t>(c);
+    const MaybeBytes code = Encoded(ch);
+    const auto found = sources.find(ch);
+    EXPECT_EQ(HasUniqueCp932Code(ch), found != sources.end() && found->second.size() == 1) << c;
+    if (found == sources.end()) {
+      if (code) oneWay.push_back(ch);
+      continue;
+    }
+    ASSERT_TRUE(code) << c;
+    EXPECT_NE(std::ranges::find(found->second, *code), found->second.end()) << c;
+  }
+  // Best fits onto look-alikes, which Windows and glibc have too: ¢ £ ¬ ‖ − 〜 (as ￠ ￡ ￢ ∥
+  // － ～).
+  EXPECT_EQ(oneWay, (std::vector<char16_t>{0xA2, 0xA3, 0xAC, 0x2016, 0x2212, 0x301C}));
+  // Of several codes, the one Windows writes.
+  for (const auto& [ch, hex] : {std::pair{u'\uFFE2', "81CA"},
+                                {u'≒', "81E0"},
+                                {u'Ⅰ', "8754"},
+                                {u'ⅰ', "FA40"},
+                                {u'\u4E28', "FA68"},
+                                {u'\0', "00"}})
+    EXPECT_EQ(Hex(Encoded(ch)), hex);
+}
+
+// Whole texts decode as one character at a time would (a byte that starts no character is
+// U+FFFD alone and the next byte is read afresh), whatever runs of ASCII surround them.
+TEST(Cp932Decode, TextsDecodeAsTheirCharactersOneAtATime) {
+  const auto reference = [](const std::string& bytes) {
+    std::u16string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (const auto one = DecodeOne(bytes.substr(i, 1))) {
+        text += *one;
+      } else if (const auto pair = DecodeOne(bytes.substr(i, 2)); pair && i + 1 < bytes.size()) {
+        text += *pair;
+        ++i;
+      } else {
+        text += u'\uFFFD';
+      }
+    }
+    return text;
+  };
+  std::mt19937 random(3);
+  const std::string pool("\x81\x82\x85\x88\xFA\xFC\x40\x7F\xA0\xB1\x80\xFD\xFF\r\n\0\\a", 18);
+  for (int round = 0; round < 20000; ++round) {
+    std::string bytes;
+    for (std::size_t size = random() % 40; bytes.size() < size;) {
+      bytes += random() % 3 ? std::string(random() % 12, 'a' + random() % 26)
+                            : std::string(1, pool[random() % pool.size()]);
+    }
+    std::u16string appended = u"kept";
+    AppendCp932(bytes, appended);
+    ASSERT_EQ(appended, u"kept" + reference(bytes)) << Hex(bytes);
+  }
+}
+
+TEST(Cp932Encode, UnencodableCharactersAndSurrogatesAreOneQuestionMark) {
+  const std::pair<std::u16string_view, std::string> cases[] = {
+      {u"aあｱ日本", "a\x82\xA0\xB1\x93\xFA\x96\x7B"},
+      {u"€x", "?x"},
+      {u"\U0001F600", "?"},
+      {u"a\xD83D-", "a?-"},                   // lone high
+      {u"\xDE00\xD83D", "??"},                // low before high: two lone ones
+      {u"\xD83D\xD83D\xDE00", "??"},          // lone high, then a pair
+      {u"\xD83D\xDE00"sv.substr(0, 1), "?"},  // high at the end, even before a low
+  };
+  for (const auto& [text, bytes] : cases) {
+    EXPECT_EQ(EncodeCp932(text), bytes) << Hex(bytes);
+    EXPECT_EQ(Cp932ByteLength(text), bytes.size()) << Hex(bytes);
+  }
+  for (char16_t ch : u"aｶﾟ\\~\u0080\uF8F0€\xD800"sv) EXPECT_TRUE(IsHalfWidth(ch)) << int{ch};
+  for (char16_t ch : u"あア日ａ\u00A2\uE000"sv) EXPECT_FALSE(IsHalfWidth(ch)) << int{ch};
+}
+
+TEST(TextConvert, Utf8AndUtf16BothWays) {
+  const std::u16string text = u"a\u00e9\u3042\uff71\U0001F600\uFFFDz";
+  const std::string utf8 = "a\xC3\xA9\xE3\x81\x82\xEF\xBD\xB1\xF0\x9F\x98\x80\xEF\xBF\xBDz";
+  EXPECT_EQ(Utf16ToUtf8(text), utf8);
+  EXPECT_EQ(Utf8ToUtf16(utf8), text);
+  // Lone surrogates are written as U+FFFD.
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800x\xDC00\xDC00\xD800"), "\uFFFDx\uFFFD\uFFFD\uFFFD");
+  // Each invalid piece of UTF-8 is U+FFFD, and nothing after it is lost.
+  const std::pair<std::string_view, std::u16string_view> invalid[] = {
+      {"\x82\xa0!", u"\uFFFD\uFFFD!"},                    // CP932 bytes on Linux
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong "/"
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
+      {"\xE3\x81", u"\uFFFD"},                            // cut short at the end
+      {"\xE3\x81z", u"\uFFFDz"},                          // or before the next character
+      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+  };
+  for (const auto& [bytes, expected] : invalid) EXPECT_EQ(Utf8ToUtf16(bytes), expected);
+  // A name that is not UTF-8 keeps its bytes.
+  const std::string name = "\x82\xa0\xE3\x81\x82\xFF\xE3\x81.vek";
+  EXPECT_EQ(BytesToUtf16(name), u"\xDC82\xDCA0\u3042\xDCFF\xDCE3\xDC81.vek");
+  std::string out = "head:";
+  AppendUtf8(BytesToUtf16(name), out);
+  EXPECT_EQ(out, "head:" + name);
+}
+
+// Keyword ranges are the runs of code units that some occurrence of a keyword covers.
+TEST(KeywordRanges, AreTheRunsThatOccurrencesCover) {
+  std::mt19937 random(9);
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string text(random() % 24, u'a');
+    for (char16_t& c : text) c = u"aab"[random() % 3];
+    KeywordList keywords(random() % 4);
+    for (std::u16string& k : keywords) k = text.substr(random() % (text.size() + 1), random() % 5);
+    if (random() % 4 == 0) keywords.push_back(u"ab" + text);  // longer than the text
+    std::vector<bool> covered(text.size() + 1, false);
+    for (const std::u16string& k : keywords) {
+      for (std::size_t at = text.find(k); !k.empty() && at != std::u16string::npos;
+           at = text.find(k, at + 1))
+        std::fill_n(covered.begin() + at, k.size(), true);
+    }
+    std::vector<TextRange> expected;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (covered[i] && (i == 0 || !covered[i - 1])) expected.push_back({i, i});
+      if (covered[i]) expected.back().end = i + 1;
+    }
+    ASSERT_EQ(KeywordRanges(text, keywords), expected);
+  }
+  EXPECT_EQ(MarkKeywords(u"a.vek(1)：vek x", {u"vek", u"x"}, u"<", u">"), u"a.<vek>(1)：<vek> <x>");
+}
+
+}  // namespace
+}  // namespace vek
