@@ -17,6 +17,7 @@
 #include "line_matching.h"
 #include "line_number.h"
 #include "match_pool.h"
+#include "result_sources.h"
 #include "test_support.h"
 #include "text_convert.h"
 
@@ -26,6 +27,7 @@ namespace {
 using Lines = std::vector<std::u16string>;
 using Placed = std::vector<std::pair<std::u16string, std::uint64_t>>;  // line, offset
 using Strategy = LineMatcher::Strategy;
+using namespace std::string_literals;
 
 std::string Hex(std::string_view bytes) {
   std::string out;
@@ -90,39 +92,29 @@ class RandomCase {
   explicit RandomCase(unsigned seed) : random_(seed) {}
 
   std::string Bytes(std::size_t most = 120) {
-    static const std::string kLeads =
-        "\x81\x82\x83\x84\x85\x87\x88\x95\x9F\xE0\xEA\xED\xEE\xFA\xFC";
-    static const std::string kTrails = "\x40\x41\x5C\x7E\x7F\x80\x8B\x9E\x9F\xA0\xCA\xF9\xFC\xFD";
-    static const std::string kSingles("aA@\\ \xA0\xB1\xDF\x80\xFD\xFF\0", 12);
-    static const std::string kWords[] = {"\x83\x74\x83\x40\x83\x43\x83\x8B",
-                                         "\x90\xDD\x92\xE8",
-                                         "\x81\xCA",
-                                         "\xEE\xF9",
-                                         "\xFA\x54",
-                                         "\x85\x40",
-                                         "JPEG",
-                                         "\r",
-                                         "\n",
-                                         "\r\n",
-                                         "\n\r"};
+    static const std::string kBytes =
+        "\x81\x82\x83\x84\x85\x87\x88\x95\x9F\xE0\xEA\xED\xEE\xFA\xFC"  // leads
+        "\x40\x41\x5C\x7E\x7F\x80\x8B\x9E\x9F\xA0\xCA\xF9\xFC\xFD"      // trails
+        "aA@\\ \xB1\xDF\xFF\r\n\0"s;
+    static const std::string kWords[] = {"\x90\xDD\x92\xE8", "\x81\xCA", "\xEE\xF9", "\xFA\x54",
+                                         "\x85\x40",         "\r\n",     "JPEG"};
     std::string bytes;
     for (const std::size_t size = random_() % most; bytes.size() < size;) {
-      const std::string lead = Pick(kLeads), trail = Pick(kTrails);
-      const std::string choices[] = {lead,         trail,        Pick(kSingles),
-                                     lead + trail, Pick(kWords), std::string(1, char(random_()))};
-      bytes += choices[random_() % std::size(choices)];
+      const unsigned kind = random_() % 4;
+      bytes += kind == 0 ? kWords[random_() % std::size(kWords)]
+                         : std::string(
+                               1, kind == 1 ? char(random_()) : kBytes[random_() % kBytes.size()]);
     }
     return bytes;
   }
 
   KeywordList Keywords(std::string_view bytes) {
-    static const std::u16string kOdd[] = {u"\uFFFD", u"\uFFE2",   u"@",    u"A", u"\\",
-                                          u"",       u"ファイル", u"設定", u"€"};
+    static const std::u16string kOdd[] = {u"\uFFFD", u"\uFFE2", u"@", u"\\", u"", u"設定", u"€"};
     const std::u16string text = DecodeCp932(bytes);
     KeywordList keywords;
     for (const std::size_t count = 1 + random_() % 3; keywords.size() < count;) {
       keywords.push_back(random_() % 3 == 0 || text.empty()
-                             ? Pick(kOdd)
+                             ? kOdd[random_() % std::size(kOdd)]
                              : text.substr(random_() % text.size(), 1 + random_() % 4));
       if (random_() % 8 == 0) keywords.push_back(keywords.back());
     }
@@ -130,12 +122,6 @@ class RandomCase {
   }
 
  private:
-  std::string Pick(const std::string& from) { return {1, from[random_() % from.size()]}; }
-  template <typename T, std::size_t N>
-  const T& Pick(const T (&from)[N]) {
-    return from[random_() % N];
-  }
-
   std::mt19937 random_;
 };
 
@@ -145,13 +131,6 @@ TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
     const std::string bytes = random.Bytes();
     ExpectSameAsPlain(random.Keywords(bytes), bytes);
   }
-  // Lines far longer than a slice, and slices that end between CR and LF.
-  std::string bytes;
-  for (int i = 0; i < 300; ++i)
-    bytes += std::string(i * 7 % 50, 'x') + (i % 3 ? "\r\n" : i % 2 ? "\r" : "\n") + "\x83\x41";
-  bytes += std::string(5000, '\x88') + "\x83\x41\r";
-  for (const KeywordList& keywords : {KeywordList{u"ア"}, KeywordList{u""}, KeywordList{u"xア"}})
-    ExpectSameAsPlain(keywords, bytes);
 }
 
 // Each shape of prefilter over more than the first MiB, which the matcher samples to pick
@@ -240,24 +219,37 @@ TEST(ByteScans, AgreeWithTheObviousLoops) {
   }
 }
 
-// Each line holding "x" tells its own number: counted up to the offset the matcher gives for
-// it, in any slice size (CR LF across a slice edge included), the number agrees.
-TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLines) {
+// Each line holding "x" tells its own number: found again from the result's source, in any
+// slice size (CR LF across a slice edge included), the number agrees.
+TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLinesAtEachResultsSource) {
   test::TempTree tree;
   StdFileSystem fileSystem;
   LineMatcher matcher({u"x"});
+  ResultSources sources;
+  ResultList lines;
+  int files = 0;
   for (const std::string_view bytes :
-       {"x1\r\nx2\nx3\rx4", "\r\n\r\nx3\r\rx5\n\nx7\r\n", "x1\n\rx3\r\n\nx5", "\rx2"}) {
-    const auto file = tree.WriteBytes("f.vek", bytes);
-    const Placed hits = PlacedHits(matcher, bytes);
-    EXPECT_EQ(hits.size(), std::count(bytes.begin(), bytes.end(), 'x')) << Hex(bytes);
-    for (const auto& [line, offset] : hits) {
-      for (const std::size_t slice : {1, 2, 3, 64})
-        EXPECT_EQ(LineNumberAt(fileSystem, file, offset, slice), line.at(1) - u'0') << Hex(bytes);
+       {"x1\r\nx2\nx3\rx4", "\r\n\r\nx3\r\rx5\n\nx7\r\n", "x1\n\rx3\r\n\nx5", "", "\rx2"}) {
+    FileResults file;
+    file.path = tree.WriteBytes(std::to_string(++files) + ".vek", bytes);
+    for (auto& [line, offset] : PlacedHits(matcher, bytes)) {
+      file.lines.push_back(line);
+      file.offsets.push_back(offset);
     }
+    EXPECT_EQ(file.lines.size(), std::count(bytes.begin(), bytes.end(), 'x')) << Hex(bytes);
+    sources.Add(file, lines);
   }
+  ASSERT_EQ(lines.size(), 11u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto source = sources.Find(i);
+    ASSERT_TRUE(source);
+    for (const std::size_t slice : {1, 2, 3, 64})
+      EXPECT_EQ(LineNumberAt(fileSystem, *source->file, source->offset, slice), lines[i][1] - u'0')
+          << i;
+  }
+  EXPECT_FALSE(sources.Find(lines.size()));
   // Gone, or shorter than when it was searched: no number.
-  EXPECT_EQ(LineNumberAt(fileSystem, tree / "f.vek", 100), std::nullopt);
+  EXPECT_EQ(LineNumberAt(fileSystem, *sources.Find(0)->file, 100), std::nullopt);
   EXPECT_EQ(LineNumberAt(fileSystem, tree / "missing.vek", 0), std::nullopt);
 }
 
