@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "file_collection.h"
 #include "input_rules.h"
 #include "line_matching.h"
 #include "messages.h"
-#include "search_core.h"
 #include "test_support.h"
 #include "text_convert.h"
 
@@ -19,6 +15,7 @@ namespace {
 
 using test::TempTree;
 using Lines = std::vector<std::u16string>;
+using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
 namespace fs = std::filesystem;
 
 SearchOutcome Search(const fs::path& folder, std::u16string_view keywords,
@@ -34,15 +31,15 @@ Lines Hits(const SearchOutcome& outcome) {
   return {outcome.results.begin(), outcome.results.end() - 1};
 }
 
-std::string Slurp(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
+Problems ProblemsOf(const SearchOutcome& outcome) {
+  Problems problems;
+  for (const SearchProblem& problem : outcome.problems)
+    problems.emplace_back(problem.path, problem.error);
+  return problems;
 }
 
 TEST(SplitText, KeywordsAtEveryHalfWidthSpaceAndLinesAtEveryLineEnd) {
   EXPECT_EQ(SplitKeywords(u""), (KeywordList{u""}));
-  EXPECT_EQ(SplitKeywords(u" "), (KeywordList{u"", u""}));
   EXPECT_EQ(SplitKeywords(u"a  b "), (KeywordList{u"a", u"", u"b", u""}));
   EXPECT_EQ(SplitKeywords(u"検索　文字\tx"), (KeywordList{u"検索　文字\tx"}));
   using Split = std::vector<std::u16string_view>;
@@ -83,6 +80,10 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrder) {
        {"b.Vek", "Root.vek", ".vek", "a.VEK", "c.vek.bak", "d.ve", "e.vekk", "vek", "B/z.vek",
         "B/a/deep.vek", "a/same.vek", "c/same.vek", "dir.vek/in.vek"})
     tree.Write(name, u"hit");
+  std::deque<NativePath> expected{{}};
+  for (const char* name : {".vek", "a.VEK", "b.Vek", "Root.vek", "a/same.vek", "B/z.vek",
+                           "B/a/deep.vek", "c/same.vek", "dir.vek/in.vek"})
+    expected.push_back((tree / name).native());
   SearchState state;
   StdFileSystem fileSystem;
   int pumps = 0;
@@ -90,16 +91,6 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrder) {
     return Hits(RunSearch(state, u"hit", PathText(tree.root()), sub, fileSystem, [&] { ++pumps; }));
   };
   const Lines lines = search(true);
-  const std::deque<NativePath> expected{{},
-                                        (tree / ".vek").native(),
-                                        (tree / "a.VEK").native(),
-                                        (tree / "b.Vek").native(),
-                                        (tree / "Root.vek").native(),
-                                        (tree / "a/same.vek").native(),
-                                        (tree / "B/z.vek").native(),
-                                        (tree / "B/a/deep.vek").native(),
-                                        (tree / "c/same.vek").native(),
-                                        (tree / "dir.vek/in.vek").native()};
   EXPECT_EQ(state.gFileList, expected);
   EXPECT_EQ(state.gFileCount, 9);
   EXPECT_EQ(state.gSearchPath, PathText(tree.root()));
@@ -176,25 +167,23 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   test::FaultyFileSystem fileSystem;
   fileSystem.unlistable.insert(tree / "closed");
   fileSystem.unreadable.insert(locked);
+  const auto denied = std::make_error_code(std::errc::permission_denied);
+  const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
   EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"r.vek(1)：hit"}));
-  ASSERT_EQ(outcome.problems.size(), 3u);
-  EXPECT_EQ(outcome.problems[0].path, tree / "closed");
-  EXPECT_EQ(outcome.problems[1].path, locked);
-  EXPECT_EQ(outcome.problems[1].error, std::errc::permission_denied);
-  EXPECT_EQ(outcome.problems[2].path, tree / "broken.vek");
-  EXPECT_EQ(outcome.problems[2].error, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(
+      ProblemsOf(outcome),
+      (Problems{{tree / "closed", denied}, {locked, denied}, {tree / "broken.vek", missing}}));
 
-  const std::string version = Slurp("/proc/version");
+  const std::string version = test::Slurp("/proc/version");
   ASSERT_EQ(fs::file_size("/proc/version"), 0u);
   outcome = Search(tree.root(), Utf8ToUtf16(version.substr(0, version.find(' ', 8))));
   EXPECT_EQ(Hits(outcome),
-            Lines{u"proc.vek(1)：" + DecodeCp932(version.substr(0, version.size() - 1))});
+            Lines{u"proc.vek(1)：" + Utf8ToUtf16(version.substr(0, version.size() - 1))});
 
   outcome = Search(tree / "gone", u"hit");
   EXPECT_EQ(Hits(outcome), Lines{});
-  ASSERT_EQ(outcome.problems.size(), 1u);
-  EXPECT_EQ(outcome.problems[0].error, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(ProblemsOf(outcome), (Problems{{tree / "gone", missing}}));
 }
 
 // Reads give what there is room for, to the end whatever the size said at the open: a
@@ -210,16 +199,15 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
     EXPECT_FALSE(fileSystem.Open(path, reader));
     std::string read;
     char room[1000];
-    for (std::size_t got = 1; got != 0;) {
-      if (cutAt != 0 && read.size() >= cutAt) fs::resize_file(path, cutAt + 500), cutAt = 0;
+    for (std::size_t got = 1; got != 0; read.append(room, got)) {
+      if (cutAt != 0 && read.size() >= cutAt) fs::resize_file(path, std::exchange(cutAt, 0) + 500);
       EXPECT_FALSE(reader->Read(room, got));
       EXPECT_LE(got, sizeof room);
-      read.append(room, got);
     }
     return read;
   };
   EXPECT_EQ(readAll(bigPath), big);
-  EXPECT_EQ(readAll("/proc/version"), Slurp("/proc/version"));
+  EXPECT_EQ(readAll("/proc/version"), test::Slurp("/proc/version"));
   EXPECT_EQ(readAll(bigPath, 5000), big.substr(0, 5500));
   std::unique_ptr<FileReader> reader;
   EXPECT_EQ(fileSystem.Open(tree.root(), reader), std::errc::is_a_directory);
@@ -227,8 +215,7 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
 }
 
 // Knows one folder; counts how often it is asked.
-class OneFolder final : public StdFileSystem {
- public:
+struct OneFolder final : StdFileSystem {
   bool IsFolder(const fs::path& path) override {
     ++asked;
     return path == fs::path("/data");
@@ -238,18 +225,14 @@ class OneFolder final : public StdFileSystem {
 
 TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
   const struct {
-    std::u16string_view keywords;
-    std::u16string_view folder;
+    std::u16string_view keywords, folder;
     std::u16string_view message;  // empty: accepted
   } cases[] = {
-      // Keyword text empty wins over everything after it.
-      {u"", u"", kMsgKeywordEmpty},
-      {u"", u"/data", kMsgKeywordEmpty},
+      {u"", u"", kMsgKeywordEmpty},  // wins over everything after it
       // Half-width only and one or two characters; half-width katakana count as half-width,
       // and so does a character outside CP932 (it would be written as one "?").
       {u"ab", u"", kMsgTooShortOne},
-      {u"ｶﾀ", u"/data", kMsgTooShortOne},
-      {u"é", u"/data", kMsgTooShortOne},
+      {u"ｶé", u"/data", kMsgTooShortOne},
       // Several words: the split gives more than one piece, empty ones included.
       {u"abc ab", u"/data", kMsgTooShortMany},
       {u"ab ", u"/data", kMsgTooShortMany},
@@ -269,19 +252,18 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
     SCOPED_TRACE(Utf16ToUtf8(c.keywords) + " in " + Utf16ToUtf8(c.folder));
     EXPECT_EQ(verdict.accepted, c.message.empty());
     EXPECT_EQ(verdict.message, c.message);
-    const bool folderAsked = c.message.empty() || c.message == kMsgPathWrong;
-    const bool keywordRefused = !folderAsked && c.message != kMsgPathEmpty;
-    EXPECT_EQ(verdict.focus, c.message.empty() ? InputField::None
-                             : keywordRefused  ? InputField::KeyWord
-                                               : InputField::FilePath);
     // The folder is only looked at once the keywords and the folder text have passed.
-    EXPECT_EQ(fs.asked, folderAsked ? 1 : 0);
+    const bool asked = c.message.empty() || c.message == kMsgPathWrong;
+    EXPECT_EQ(fs.asked, asked ? 1 : 0);
+    EXPECT_EQ(verdict.focus, asked && !c.message.empty()  ? InputField::FilePath
+                             : c.message == kMsgPathEmpty ? InputField::FilePath
+                             : c.message.empty()          ? InputField::None
+                                                          : InputField::KeyWord);
   }
   TempTree tree;
-  const fs::path file = tree.Write("file.vek", u"x");
   StdFileSystem real;
   EXPECT_TRUE(FolderExists(PathText(tree.root()), real));
-  EXPECT_FALSE(FolderExists(PathText(file), real));
+  EXPECT_FALSE(FolderExists(PathText(tree.Write("file.vek", u"x")), real));
   EXPECT_FALSE(FolderExists(PathText(tree / "missing"), real));
   EXPECT_FALSE(FolderExists(u"", real));
 }
