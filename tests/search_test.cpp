@@ -229,27 +229,26 @@ struct OneFolder final : StdFileSystem {
 };
 
 TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
+  using enum InputField;
+  // Half-width means one byte: half-width katakana, and a character outside CP932 (one "?");
+  // a surrogate pair is one "?" too, but two code units. Empty words count as words, and
+  // spaces alone are accepted: the text is never trimmed.
   const struct {
-    std::u16string_view keywords, folder;
-    std::u16string_view message;  // empty: accepted
+    std::u16string_view keywords, folder, message;  // message empty: accepted
+    InputField focus;
   } cases[] = {
-      {u"", u"", kMsgKeywordEmpty},  // wins over everything after it
-      // Half-width only and one or two characters; half-width katakana count as half-width,
-      // and so does a character outside CP932 (it would be written as one "?").
-      {u"ab", u"", kMsgTooShortOne},
-      {u"ｶé", u"/data", kMsgTooShortOne},
-      // Several words: the split gives more than one piece, empty ones included.
-      {u"abc ab", u"/data", kMsgTooShortMany},
-      {u"ab ", u"/data", kMsgTooShortMany},
-      {u"abc", u"", kMsgPathEmpty},
-      {u"abc", u"/missing", kMsgPathWrong},
-      // Accepted: three half-width characters, a double-byte character, empty words, spaces
-      // only (never trimmed), and a surrogate pair (two code units, one "?").
-      {u"abc", u"/data", {}},
-      {u"a日", u"/data", {}},
-      {u"abc  def", u"/data", {}},
-      {u"   ", u"/data", {}},
-      {u"😀", u"/data", {}},
+      {u"", u"", kMsgKeywordEmpty, KeyWord},
+      {u"ab", u"", kMsgTooShortOne, KeyWord},
+      {u"ｶé", u"/data", kMsgTooShortOne, KeyWord},
+      {u"abc ab", u"/data", kMsgTooShortMany, KeyWord},
+      {u"ab ", u"/data", kMsgTooShortMany, KeyWord},
+      {u"abc", u"", kMsgPathEmpty, FilePath},
+      {u"abc", u"/missing", kMsgPathWrong, FilePath},
+      {u"abc", u"/data", {}, None},
+      {u"a日", u"/data", {}, None},
+      {u"abc  def", u"/data", {}, None},
+      {u"   ", u"/data", {}, None},
+      {u"😀", u"/data", {}, None},
   };
   for (const auto& c : cases) {
     OneFolder fs;
@@ -257,13 +256,9 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
     SCOPED_TRACE(Utf16ToUtf8(c.keywords) + " in " + Utf16ToUtf8(c.folder));
     EXPECT_EQ(verdict.accepted, c.message.empty());
     EXPECT_EQ(verdict.message, c.message);
+    EXPECT_EQ(verdict.focus, c.focus);
     // The folder is only looked at once the keywords and the folder text have passed.
-    const bool asked = c.message.empty() || c.message == kMsgPathWrong;
-    EXPECT_EQ(fs.asked, asked ? 1 : 0);
-    EXPECT_EQ(verdict.focus, asked && !c.message.empty()  ? InputField::FilePath
-                             : c.message == kMsgPathEmpty ? InputField::FilePath
-                             : c.message.empty()          ? InputField::None
-                                                          : InputField::KeyWord);
+    EXPECT_EQ(fs.asked, c.message.empty() || c.message == kMsgPathWrong ? 1 : 0);
   }
   TempTree tree;
   StdFileSystem real;
