@@ -268,9 +268,9 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
   EXPECT_FALSE(FolderExists(u"", real));
 }
 
-// The walk with folders listed ahead on other threads against a plain recursive walk that
-// makes one request at a time: the same files in the same order, the same problems in the
-// same order, the same stops after a cancel, on random trees with links and faults.
+// The walk with folders listed ahead on other threads is checked against a plain recursive
+// walk that makes one request at a time, on random trees with links and faults.
+
 // A folder tree in memory under "/r". Entries of a folder are files, subfolders, or links to
 // a folder up the path (a loop) or to one without subfolders (walked again under another
 // name). Some folders cannot be listed: they yield their first file and an error; some of
