@@ -174,12 +174,20 @@ TEST_F(VekgrepTest, NamesThatAreNotUtf8AreKeptAsBytes) {
             (Finished{"\x96\x7B.vek(1)：猫\n", "", 0}));
 }
 
-// A file larger than the address space vekgrep may use is read to its end in slices (a line
-// too long for memory is tested where the search reads files).
-TEST_F(VekgrepTest, FilesLargerThanItsMemoryAreReadWhole) {
+// Memory stays bounded whatever the size of a file or the number of hits: a file larger than
+// the address space vekgrep may use is read to its end in slices, and 35 MB of results are
+// written as they come within 40 MB. (A line too long for memory is tested where the search
+// reads files.)
+TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
+  const auto within = [](std::size_t mib) {
+    return [mib] {
+      const rlimit limit{mib << 20, mib << 20};
+      ::setrlimit(RLIMIT_AS, &limit);
+    };
+  };
   const int fd = ::open((tree_ / "big.vek").c_str(), O_WRONLY | O_CREAT, 0600);
   const auto writeAt = [fd](std::uint64_t offset, std::string_view bytes) {
     ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
@@ -195,13 +203,21 @@ TEST_F(VekgrepTest, FilesLargerThanItsMemoryAreReadWhole) {
           "\r\n\x94\x4c"
           "2");
   ::close(fd);
-  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, Stdout::File, [] {
-    const rlimit limit{400 << 20, 400 << 20};
-    ::setrlimit(RLIMIT_AS, &limit);
-  });
+  const Finished run =
+      Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, Stdout::File, within(400));
   fs::remove(tree_ / "big.vek");
   EXPECT_EQ(run, (Finished{"a.vek(1)：猫と犬\na.vek(2)：犬と猫\nbig.vek(1)：猫1\nbig.vek(2)：猫2\n",
                            "", 0}));
+
+  std::u16string lines;
+  for (int i = 0; i < 65536; ++i) lines += u"鳥\n";
+  tree_.Write("hits/0.vek", lines);
+  for (int i = 1; i < 32; ++i)
+    fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
+  const Finished hits =
+      Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, Stdout::File, within(40));
+  EXPECT_EQ(hits.status, 0) << hits.err;
+  EXPECT_EQ(std::count(hits.out.begin(), hits.out.end(), '\n'), 32 * 65536);
 }
 
 }  // namespace
