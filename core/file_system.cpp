@@ -155,19 +155,23 @@ class DescriptorReader final : public FileReader {
       const ssize_t n = ::read(fd_, room.data(), room.size());
       if (n >= 0) {
         got = static_cast<std::size_t>(n);
-        // A regular file reads short only at its end (below the 2 GiB that one call can
-        // give): the call that would only say so is saved, one per file.
-        atEnd_ = got < room.size() && room.size() <= kMostInOneRead;
+        done_ += got;
+        // A short read ends a file once it has given the size it had at the open: the call
+        // that would only say so is saved, one per file. A file whose size says less (0 for a
+        // /proc file, which reads a page at a time) is read until a read gives nothing.
+        atEnd_ = got < room.size() && size_ != 0 && done_ >= size_;
         return {};
       }
       if (errno != EINTR) return LastError();
     }
   }
   int fd() const { return fd_; }
+  void SetSize(std::uint64_t size) { size_ = size; }
 
  private:
-  static constexpr std::size_t kMostInOneRead = 0x7ffff000;
   int fd_;
+  std::uint64_t size_ = 0;  // at the open
+  std::uint64_t done_ = 0;  // read so far
   bool atEnd_ = false;
 };
 }  // namespace
@@ -181,6 +185,7 @@ std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileRe
   if (::fstat(opened->fd(), &st) != 0) return LastError();
   if (S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::is_a_directory);
   if (!S_ISREG(st.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+  opened->SetSize(static_cast<std::uint64_t>(st.st_size));
   reader = std::move(opened);
   return {};
 }

@@ -1,13 +1,13 @@
-// What the fuzz targets share: a check that stops the run with a message, and the colour
-// check of highlighted RTF against the reader.
+// What the fuzz targets share: a check that stops the run with a message, and RTF without
+// the colour markup that the highlighter adds.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
-
-#include "keyword_ranges.h"
-#include "rtf_reader.h"
 
 namespace vek::fuzz {
 
@@ -17,28 +17,31 @@ inline void Require(bool ok, const char* what) {
   std::abort();
 }
 
-// `highlighted` must show the same text as `original`, red exactly over the keywords, and
-// every other character in the colour the document gave it. The characters of \par are
-// left out of the last test: a keyword may hold CR or LF alone, and the two share a switch.
-inline void CheckHighlighted(std::string_view original, std::string_view highlighted,
-                             const KeywordList& keywords, bool hasColourTable) {
-  const test::RtfText before = test::ReadRtf(original);
-  const test::RtfText after = test::ReadRtf(highlighted);
-  Require(after.text == before.text, "highlighting changed the visible text");
-  Require(after.colour.size() == after.text.size(), "reader gave a colour per character");
+inline constexpr std::string_view kColourTable = "{\\colortbl ;\\red255\\green0\\blue0;}\r\n";
 
-  std::vector<bool> inRange(before.text.size(), false);
-  for (const TextRange& range : KeywordRanges(before.text, keywords)) {
-    for (std::size_t i = range.begin; i < range.end; ++i) inRange[i] = true;
-  }
-  for (std::size_t i = 0; i < after.text.size(); ++i) {
-    if (inRange[i]) {
-      Require(after.colour[i] == 1, "a keyword character is not in colour 1");
-      Require(!hasColourTable || after.IsRed(i), "colour 1 is not red");
-    } else if (after.text[i] != u'\r' && after.text[i] != u'\n') {
-      Require(after.colour[i] == before.colour[i], "a character outside keywords changed colour");
+// The RTF without any colour table or \cfN switch (with the space that ends it). A backslash
+// and the symbol it escapes are copied together, and so is the data of \binN.
+inline std::string WithoutColours(std::string_view rtf) {
+  std::string out;
+  for (std::size_t i = 0; i < rtf.size();) {
+    if (rtf.substr(i).starts_with(kColourTable)) {
+      i += kColourTable.size();
+      continue;
     }
+    const bool colour = rtf.substr(i).starts_with("\\cf");
+    const bool binary = rtf.substr(i).starts_with("\\bin");
+    std::size_t end = i + (colour ? 3 : binary ? 4 : 1);
+    std::size_t data = 0;
+    for (; (colour || binary) && end < rtf.size() && std::isdigit(rtf[end] & 0xFF); ++end)
+      data = std::min<std::size_t>(data * 10 + (rtf[end] - '0'), rtf.size());
+    if ((colour || binary) && end < rtf.size() && rtf[end] == ' ') ++end;
+    if (binary) end = std::min(rtf.size(), end + data);
+    if (!colour && !binary && rtf[i] == '\\' && end < rtf.size() && !std::isalpha(rtf[end] & 0xFF))
+      ++end;  // an escaped symbol
+    if (!colour) out += rtf.substr(i, end - i);
+    i = end;
   }
+  return out;
 }
 
 }  // namespace vek::fuzz

@@ -1,14 +1,14 @@
+// The result box's RTF: the writer, read back, and the keyword highlighting on the writer's
+// documents and on other writers' RTF.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "rtf.h"
-#include "rtf_reader.h"
 
 namespace vek {
 namespace {
 
-using test::ReadRtf;
 using namespace std::string_literals;
 
 constexpr std::string_view kHeader =
@@ -18,61 +18,61 @@ constexpr std::string_view kColourTable = "{\\colortbl ;\\red255\\green0\\blue0;
 constexpr std::string_view kBodyStart = "\\viewkind4\\uc1\\pard\\lang1041\\f0\\fs18 ";
 constexpr std::string_view kEnd = "\r\n\\par }\r\n";
 
-std::string Concat(std::initializer_list<std::string_view> parts) {
-  std::string s;
-  for (std::string_view part : parts) s += part;
-  return s;
+std::string Document(std::string_view body, std::string_view colourTable = "") {
+  return std::string(kHeader).append(colourTable).append(kBodyStart).append(body).append(kEnd);
 }
 
-// The document as the result box shows it, red runs in brackets.
-std::u16string Shown(std::u16string_view text, const KeywordList& keywords) {
-  return ReadRtf(HighlightKeywords(WriteRtf(text), keywords)).Marked();
+// What the writer writes for `text` between the header and the end.
+std::string Body(std::u16string_view text) {
+  const std::string rtf = WriteRtf(text);
+  const std::size_t at = kHeader.size() + kBodyStart.size();
+  return rtf.substr(at, rtf.size() - at - kEnd.size());
 }
 
-TEST(ResultText, JoinsLinesWithCrLfAndEndsWithTheTrailingEmptyElement) {
-  EXPECT_EQ(ResultText({u"a(1)：x", u"b(1)：y", u""}), u"a(1)：x\r\nb(1)：y\r\n");
-  EXPECT_EQ(ResultText({u""}), u"");
-}
-
-TEST(WriteRtf, WritesTheDesignTimeHeaderAndEnd) {
-  EXPECT_EQ(WriteRtf(u""), Concat({kHeader, kBodyStart, kEnd}));
-  EXPECT_EQ(WriteRtf(u"a\r\n"), Concat({kHeader, kBodyStart, "a\\par\r\n", kEnd}));
-}
-
-TEST(WriteRtf, EscapesEachKindOfCharacterAsTheBoxsWriterDoes) {
-  EXPECT_EQ(WriteRtf(u"\\{}"), Concat({kHeader, kBodyStart, "\\\\\\{\\}", kEnd}));
-  // Lead byte first, lower-case hex, even for a trail byte in the ASCII range (ソ is 83 5C).
-  EXPECT_EQ(WriteRtf(u"Ｍソ"), Concat({kHeader, kBodyStart, "\\'82\\'6c\\'83\\'5c", kEnd}));
-  EXPECT_EQ(WriteRtf(u"ｶ"), Concat({kHeader, kBodyStart, "\\'b6", kEnd}));
-  // Outside CP932: one signed 16-bit \uN? per code unit.
-  EXPECT_EQ(WriteRtf(u"é😀"), Concat({kHeader, kBodyStart, "\\u233?\\u-10179?\\u-8704?", kEnd}));
-}
-
-TEST(WriteRtf, ReadsBackAsExactlyTheText) {
-  const std::u16string texts[] = {
-      u"",
-      u"plain ascii",
-      u"a\r\nb\r\n",
-      u"\r\n\r\n",
-      u"line\r\n 12 leading space and digits\r\n",  // what follows \par stays text
-      u"ｶﾀｶﾅﾞ 日本語 ①～－ 表示 ソ \\ { } ",
-      u"lone\rCR and lone\nLF, LF CR\n\r",
-      u"tab\tnul\0ctl\x1b del\x7f"s,
-      u"é 😀 \xD800 lone \xDC00 surrogates \xFFFD \xFEFF",
-      u"\\par \\'82\\'6c {\\b not markup}",
-      u"ends without line end",
-  };
-  for (const std::u16string& text : texts) {
-    const test::RtfText doc = ReadRtf(WriteRtf(text));
-    EXPECT_EQ(doc.DocumentText(), text);
-    EXPECT_TRUE(doc.endsWithParagraphMark);
+// The writer's document for `marked`, red where it is in brackets: what the highlighter must
+// make of the plain one.
+std::string Highlighted(std::u16string_view marked) {
+  std::string body;
+  for (std::size_t at = 0, end = 0; at <= marked.size(); at = end + 1) {
+    end = std::min(marked.find_first_of(u"[]", at), marked.size());
+    body += Body(marked.substr(at, end - at));
+    if (end < marked.size()) body += marked[end] == u'[' ? "\\cf1 " : "\\cf0 ";
   }
+  return Document(body, kColourTable);
+}
+
+TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoes) {
+  const std::pair<std::u16string_view, std::string_view> cases[] = {
+      {u"", ""},
+      {u"a\r\n 1", "a\\par\r\n 1"},
+      {u"\\{}", "\\\\\\{\\}"},
+      // Lead byte first, lower-case hex, even for a trail byte in the ASCII range (ソ is 83 5C).
+      {u"Ｍソｶ", "\\'82\\'6c\\'83\\'5c\\'b6"},
+      {u"\t\x1b\r\x7f", "\\tab \\'1b\\'0d\\'7f"},
+      // Outside CP932, or only a best fit (¢ as ￠): one signed 16-bit \uN? per code unit.
+      {u"é😀¢", "\\u233?\\u-10179?\\u-8704?\\u162?"},
+  };
+  for (const auto& [text, body] : cases) EXPECT_EQ(WriteRtf(text), Document(body));
+}
+
+// The highlighter reads each escape back as the writer meant it: the whole text, one
+// keyword, is found in the document of every code unit (ascending, so no CR LF pair) and in
+// texts of line ends and markup look-alikes.
+TEST(WriteRtf, TheHighlighterReadsEveryEscapeAsWritten) {
+  std::u16string every;
+  for (unsigned unit = 0; unit <= 0xFFFF; ++unit) every += static_cast<char16_t>(unit);
+  for (const std::u16string& text :
+       {every, u"a\r\nb\r\n\r\nc"s, u"line\r\n 12 digits after a line end"s,
+        u"\\par \\'82\\'6c {\\b not markup}"s, u"lone\rCR\nLF\n\r"s})
+    EXPECT_EQ(HighlightKeywords(WriteRtf(text), {text}),
+              Document("\\cf1 " + Body(text) + "\\cf0 ", kColourTable));
 }
 
 TEST(ResultRtfPiece, PiecesInOrderHoldTheHighlightedDocumentsBody) {
   const ResultList results = {u"a(1)：red x", u"b(1)：y", u"c(1)：\\par red", u""};
+  EXPECT_EQ(ResultText(results), u"a(1)：red x\r\nb(1)：y\r\nc(1)：\\par red\r\n");
   const KeywordList keywords = {u"red"};
-  const std::string head = Concat({kHeader, kColourTable, kBodyStart});
+  const std::string head = std::string(kHeader).append(kColourTable).append(kBodyStart);
   const auto body = [&head](const std::string& piece) {
     EXPECT_TRUE(piece.starts_with(head) && piece.ends_with("\\par\r\n}\r\n")) << piece;
     return piece.substr(head.size(), piece.size() - head.size() - 3);
@@ -82,89 +82,70 @@ TEST(ResultRtfPiece, PiecesInOrderHoldTheHighlightedDocumentsBody) {
                 body(ResultRtfPiece(results, 1, 3, keywords)) + std::string(kEnd));
 }
 
-TEST(HighlightKeywords, InsertsTheColourTableBeforeTheBodyOnly) {
-  // "\viewkind" in the text is escaped by the writer and must not get a table of its own.
-  EXPECT_EQ(HighlightKeywords(WriteRtf(u"\\viewkind4"), {}),
-            Concat({kHeader, kColourTable, kBodyStart, "\\\\viewkind4", kEnd}));
+TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
+  const std::pair<KeywordList, std::u16string_view> cases[] = {
+      {{u"abc", u"abcd"}, u"x[abcd]x [abc]\r\n"},
+      {{u"aa"}, u"[aaa] b[aa]b"},
+      {{u"ab", u"", u"ab"}, u"[ab] [ab]"},
+      {{u"", u""}, u"ab"},
+      // Keywords that spell the header's and the body's control words colour only the text.
+      {{u"par", u"red", u"ansi", u"fonttbl", u"viewkind", u"f0", u"cf"},
+       u"a.vek(1)：[par] [red]\r\nx"},
+      {{u"ab"}, u"a\r\nb"},
+      {{u"Ｍ"}, u"[Ｍ]Ｓ"},  // Ｍ is in the font's name too
+      // ソ and 表 end in the byte of "\"; only the real backslash is one.
+      {{u"\\"}, u"ソ表[\\]"},
+      {{u"{a}", u"ﾀｶ", u"😀", u"Ｍ"}, u"[{a}] ｶ[ﾀｶ]ﾅ [Ｍ] [😀]"},
+      {{u"1"}, u"([1])：x"},
+      // The table goes before the body's \viewkind only, and a space follows both switches.
+      {{u"123"}, u"\\viewkind4 [123]x"},
+  };
+  for (const auto& [keywords, shown] : cases) {
+    std::u16string text(shown);
+    std::erase_if(text, [](char16_t c) { return c == u'[' || c == u']'; });
+    EXPECT_EQ(HighlightKeywords(WriteRtf(text), keywords), Highlighted(shown));
+  }
 }
 
-TEST(HighlightKeywords, WritesRedRunsWithASpaceAfterBothSwitches) {
-  EXPECT_EQ(HighlightKeywords(WriteRtf(u"x123x"), {u"123"}),
-            Concat({kHeader, kColourTable, kBodyStart, "x\\cf1 123\\cf0 x", kEnd}));
-}
-
-TEST(HighlightKeywords, ColoursEveryOccurrenceOverItsWholeLength) {
-  EXPECT_EQ(Shown(u"xabcdx abc\r\n", {u"abc", u"abcd"}), u"x[abcd]x [abc]\r\n\r\n");
-  EXPECT_EQ(Shown(u"aaa baab", {u"aa"}), u"[aaa] b[aa]b\r\n");
-  EXPECT_EQ(Shown(u"ab ab", {u"ab", u"", u"ab"}), u"[ab] [ab]\r\n");
-  EXPECT_EQ(Shown(u"ab", {u"", u""}), u"ab\r\n");
-}
-
-TEST(HighlightKeywords, NeverMatchesMarkupOrAcrossLines) {
-  // Keywords that spell the header's and the body's control words colour only the text.
-  const KeywordList markup = {u"par", u"red", u"ansi", u"fonttbl", u"viewkind", u"f0", u"cf"};
-  EXPECT_EQ(Shown(u"a.vek(1)：par red\r\nx\r\n", markup), u"a.vek(1)：[par] [red]\r\nx\r\n\r\n");
-  EXPECT_EQ(Shown(u"a\r\nb", {u"ab"}), u"a\r\nb\r\n");
-  // Ｍ also stands in the font name as \'82\'6c; the header must stay as it is.
-  const std::string rtf = HighlightKeywords(WriteRtf(u"ＭＳ"), {u"Ｍ"});
-  EXPECT_EQ(rtf.substr(0, kHeader.size()), kHeader);
-  EXPECT_EQ(ReadRtf(rtf).Marked(), u"[Ｍ]Ｓ\r\n");
-}
-
-TEST(HighlightKeywords, FindsCharactersHoweverTheyAreEscaped) {
-  // ソ and 表 end in the byte of "\"; only the real backslash is one.
-  EXPECT_EQ(Shown(u"ソ表\\", {u"\\"}), u"ソ表[\\]\r\n");
-  EXPECT_EQ(Shown(u"{a} ｶﾀｶﾅ Ｍ 😀", {u"{a}", u"ﾀｶ", u"😀", u"Ｍ"}), u"[{a}] ｶ[ﾀｶ]ﾅ [Ｍ] [😀]\r\n");
-  EXPECT_EQ(Shown(u"(1)：x", {u"1"}), u"([1])：x\r\n");
-}
-
-// RTF as another writer could produce it: a trail byte left raw, a double-byte character
-// split by a source line break, \uN with a two-byte fallback, groups, destinations, \line,
-// and a colour of its own.
-constexpr std::string_view kForeign =
-    "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0 red;}}\r\n"
-    "{\\*\\generator red par;}{\\info{\\title red}}\r\n"
-    "\\viewkind4\\uc1\\pard\\f0 \\'83\\\\\\'82\r\nl r{\\b e}d \\uc2\\u12354\\'82\r\n\\'a0 "
-    "\\cf2 red\\cf0\\line red\\par\r\n}";
-
+// RTF as other writers produce it: a trail byte left raw or split by a source line break,
+// upper-case hex, \uN with a two-byte fallback, groups, destinations, \line and colours of
+// its own. Only the table and the switches are added, and outside the red runs each
+// character keeps the document's colour.
 TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
-  const std::string rtf = HighlightKeywords(kForeign, {u"red", u"\\", u"Ｍ", u"あ"});
-  const test::RtfText before = ReadRtf(kForeign);
-  const test::RtfText after = ReadRtf(rtf);
-  ASSERT_EQ(before.text, u"ソＭ red あ red\vred\r\n");
-  EXPECT_EQ(after.Marked(), u"ソ[Ｍ] [red] [あ] [red]\v[red]\r\n");
-  // Outside the red runs each character keeps the document's own colour.
-  for (std::size_t i = 0; i < after.text.size(); ++i) {
-    if (!after.IsRed(i)) {
-      EXPECT_EQ(after.colour[i], before.colour[i]) << i;
-    }
-  }
-  // Nothing but the colour table and the switches was added.
-  std::string stripped = rtf;
-  for (std::string_view added : {kColourTable, std::string_view("\\cf1 "),
-                                 std::string_view("\\cf0 "), std::string_view("\\cf2 ")}) {
-    for (std::size_t at; (at = stripped.find(added)) != std::string::npos;) {
-      stripped.erase(at, added.size());
-    }
-  }
-  std::string original(kForeign);
-  original.replace(original.find("\\cf2 "), 5, "");
-  EXPECT_EQ(stripped, original);
-}
-
-TEST(HighlightKeywords, KeepsRunsRedAcrossGroups) {
-  const std::string_view rtf = "{\\rtf1\\viewkind4 ab{\\b cd}ef{\\i g}h}";
-  EXPECT_EQ(ReadRtf(HighlightKeywords(rtf, {u"bcde"})).Marked(), u"a[bcde]fgh");
-  EXPECT_EQ(ReadRtf(HighlightKeywords(rtf, {u"abc"})).Marked(), u"[abc]defgh");
-  EXPECT_EQ(ReadRtf(HighlightKeywords(rtf, {u"fgh"})).Marked(), u"abcde[fgh]");
-}
-
-TEST(HighlightKeywords, WritesNothingWhereAFallbackWouldSwallowIt) {
-  // A \uN whose fallback a brace or the end cuts short skips what comes next, so the switch
-  // back must wait for the next character.
-  EXPECT_EQ(ReadRtf(HighlightKeywords("{\\viewkind4 \\u12354{e}f}", {u"あ"})).Marked(), u"[あ]ef");
-  const std::string atEnd = HighlightKeywords("{\\viewkind4 \\u12354\\", {u"あ"});
-  EXPECT_TRUE(atEnd.ends_with("\\cf1 \\u12354\\")) << atEnd;
+  const struct {
+    std::string_view rtf;
+    KeywordList keywords;
+    std::string highlighted;
+  } cases[] = {
+      {"{\\rtf1\\ansi{\\fonttbl{\\f0 red;}}\r\n{\\*\\generator red par;}{\\info{\\title red}}\r\n"
+       "\\viewkind4\\uc1\\pard\\f0 \\'83\\\\\\'82\r\nl r{\\b e}d \\uc2\\u12354\\'82\r\n\\'A0 "
+       "\\cf2 red\\cf0\\line red\\par\r\n}",
+       {u"red", u"\\", u"Ｍ", u"あ"},
+       "{\\rtf1\\ansi{\\fonttbl{\\f0 red;}}\r\n{\\*\\generator red par;}{\\info{\\title red}}\r\n"
+       "{\\colortbl ;\\red255\\green0\\blue0;}\r\n"
+       "\\viewkind4\\uc1\\pard\\f0 \\'83\\\\\\cf1 \\'82\r\nl\\cf0  \\cf1 r{\\b e}d\\cf0  "
+       "\\uc2\\cf1 \\u12354\\'82\r\n\\'A0\\cf0  \\cf2 \\cf1 red\\cf2 \\cf0\\line \\cf1 red\\cf0 "
+       "\\par\r\n}"},
+      // Runs stay red across groups, and back in a group's own colour inside it.
+      {"{\\rtf1\\viewkind4 ab{\\b cd}ef{\\i g}h}",
+       {u"bcde"},
+       "{\\rtf1" + std::string(kColourTable) + "\\viewkind4 a\\cf1 b{\\b cd}e\\cf0 f{\\i g}h}"},
+      {"{\\viewkind4 ab{\\b cd}ef}",
+       {u"abc"},
+       "{" + std::string(kColourTable) + "\\viewkind4 \\cf1 ab{\\b c\\cf0 d}\\cf0 ef}"},
+      {"{\\viewkind4 e{\\i g}h}",
+       {u"gh"},
+       "{" + std::string(kColourTable) + "\\viewkind4 e{\\i \\cf1 g}\\cf1 h\\cf0 }"},
+      // A \uN whose fallback a brace or the end cuts short skips what comes next, so the
+      // switch back waits for the next character.
+      {"{\\viewkind4 \\u12354{e}f}",
+       {u"あ"},
+       "{" + std::string(kColourTable) + "\\viewkind4 \\cf1 \\u12354{\\cf0 e}\\cf0 f}"},
+      {"{\\viewkind4 \\u12354\\",
+       {u"あ"},
+       "{" + std::string(kColourTable) + "\\viewkind4 \\cf1 \\u12354\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HighlightKeywords(c.rtf, c.keywords), c.highlighted);
 }
 
 }  // namespace

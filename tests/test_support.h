@@ -1,13 +1,14 @@
-// Shared helpers of the tests: temporary folder trees and a file system that fails on cue.
+// Shared helpers of the tests: temporary folder trees and file systems that fail on cue.
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
-#include <string_view>
 
 #include "cp932.h"
 #include "file_system.h"
@@ -17,12 +18,7 @@ namespace vek::test {
 // A fresh folder under the system's temp folder, removed with everything in it.
 class TempTree {
  public:
-  TempTree() {
-    std::random_device random;
-    root_ = std::filesystem::temp_directory_path() /
-            ("vek-test-" + std::to_string(random()) + std::to_string(random()));
-    std::filesystem::create_directories(root_);
-  }
+  TempTree() { std::filesystem::create_directories(root_); }
   ~TempTree() {
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
@@ -31,70 +27,58 @@ class TempTree {
   TempTree& operator=(const TempTree&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path operator/(const std::filesystem::path& relative) const {
-    return root_ / relative;
-  }
-
+  std::filesystem::path operator/(const std::filesystem::path& path) const { return root_ / path; }
   // Writes raw bytes, creating the folders on the way.
   std::filesystem::path WriteBytes(const std::filesystem::path& relative, std::string_view bytes) {
-    const std::filesystem::path path = root_ / relative;
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-    return path;
+    std::filesystem::create_directories((root_ / relative).parent_path());
+    std::ofstream(root_ / relative, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+    return root_ / relative;
   }
-  // Writes text encoded in CP932.
   std::filesystem::path Write(const std::filesystem::path& relative, std::u16string_view text) {
     return WriteBytes(relative, EncodeCp932(text));
   }
-  std::filesystem::path Folder(const std::filesystem::path& relative) {
-    std::filesystem::create_directories(root_ / relative);
-    return root_ / relative;
-  }
 
  private:
-  std::filesystem::path root_;
+  std::filesystem::path root_ = std::filesystem::temp_directory_path() /
+                                ("vek-test-" + std::to_string(std::random_device()()) +
+                                 std::to_string(std::random_device()()));
 };
 
-// The real file system, except that chosen folders cannot be listed and chosen files cannot
-// be read. (The tests run as root in CI, where permissions would not stop anything.)
-class FaultyFileSystem final : public FileSystem {
- public:
-  std::set<std::filesystem::path> unlistable;
-  std::set<std::filesystem::path> unreadable;
+inline std::string Slurp(const std::filesystem::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+inline std::string Hex(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02X", c);
+    out += digits;
+  }
+  return out;
+}
+
+// The real file system, except that chosen folders cannot be listed, chosen files cannot be
+// opened and others hold a line too long for memory. (The tests run as root in CI, where
+// permissions would not stop anything.)
+struct FaultyFileSystem final : StdFileSystem {
+  std::set<std::filesystem::path> unlistable, unreadable, endless;
 
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override {
     if (unlistable.count(folder)) return std::make_error_code(std::errc::permission_denied);
-    return real_.ListFolder(folder, listing);
+    return StdFileSystem::ListFolder(folder, listing);
   }
   std::error_code Open(const std::filesystem::path& file,
                        std::unique_ptr<FileReader>& reader) override {
     if (unreadable.count(file)) return std::make_error_code(std::errc::permission_denied);
-    return real_.Open(file, reader);
+    if (endless.count(file)) reader = std::make_unique<Endless>();
+    return endless.count(file) ? std::error_code() : StdFileSystem::Open(file, reader);
   }
-  std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override {
-    return real_.Identity(folder);
-  }
-  bool IsFolder(const std::filesystem::path& path) override { return real_.IsFolder(path); }
-
- private:
-  StdFileSystem real_;
-};
-
-// Bytes in memory read as a file, `most` bytes a call at most: a platform whose reads stop
-// short anywhere.
-class MemoryReader final : public FileReader {
- public:
-  MemoryReader(std::string_view bytes, std::size_t most) : bytes_(bytes), most_(most) {}
-  std::error_code Read(std::span<char> room, std::size_t& got) override {
-    got = std::min({room.size(), most_, bytes_.size()});
-    std::copy_n(bytes_.begin(), got, room.begin());
-    bytes_.remove_prefix(got);
-    return {};
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t most_;
+  struct Endless final : FileReader {
+    std::error_code Read(std::span<char>, std::size_t&) override { throw std::bad_alloc(); }
+  };
 };
 
 }  // namespace vek::test

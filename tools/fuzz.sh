@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(highlight cp932 rtf_writer)
+targets=(highlight rtf_writer)
 seconds=0
 case "${1:-}" in
   "") ;;
