@@ -119,7 +119,8 @@ TEST_F(VekgrepTest, AnyThreadCountGivesTheSameOutput) {
   for (int i = 0; i < 40; ++i) tree_.Write("t/" + std::to_string(i) + ".vek", u"猫犬\r\n犬");
   const std::string one = Vekgrep(tree_.root(), {"-j1", "-r", "猫 犬"}).out;
   EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "--threads=3", "--io-threads=0", "猫 犬"}).out, one);
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "256", "--io-threads=256", "-r", "猫 犬"}).out, one);
+  // Many threads, but within the address space the tests may run under (each reserves a stack).
+  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "16", "--io-threads=64", "-r", "猫 犬"}).out, one);
 }
 
 TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentInAscii) {
