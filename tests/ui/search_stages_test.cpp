@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 
+#include "rich_edit.h"
 #include "rtf.h"
 #include "ui_test_support.h"
 #include "wide_text.h"
@@ -207,7 +208,9 @@ TEST_F(FillStageTest, BoxFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCle
   const HWND first = c().rtbSearchResult;
   const RECT place = ClientRect(first);
   Search(L"検索 abc", tree_.Text(), false);
-  EXPECT_FALSE(::IsWindow(first));
+  EXPECT_FALSE(::IsWindowVisible(first));
+  EXPECT_NE(::GetParent(first), hwnd());  // the old box goes on its own thread
+  PumpUntil([&] { return !::IsWindow(first); });
   EXPECT_EQ(FirstDifference(RtfOf(c().rtbSearchResult), expected), std::string::npos);
   const RECT replaced = ClientRect(c().rtbSearchResult);
   EXPECT_TRUE(::EqualRect(&place, &replaced));

@@ -27,21 +27,27 @@ std::wstring ClassName(HWND window) {
   return name;
 }
 
+// The thread's windows, or with no thread, those of every thread of this process.
 std::vector<HWND> VisibleThreadWindows(DWORD thread, std::wstring_view className) {
   struct Search {
     std::wstring_view className;
     std::vector<HWND> found;
   } search{className, {}};
-  ::EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) {
-        auto& search = *reinterpret_cast<Search*>(data);
-        if (ClassName(window) == search.className && ::IsWindowVisible(window)) {
-          search.found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  const WNDENUMPROC collect = [](HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process == ::GetCurrentProcessId() && ClassName(window) == search.className &&
+        ::IsWindowVisible(window)) {
+      search.found.push_back(window);
+    }
+    return TRUE;
+  };
+  if (thread != 0) {
+    ::EnumThreadWindows(thread, collect, reinterpret_cast<LPARAM>(&search));
+  } else {
+    ::EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
+  }
   return search.found;
 }
 
@@ -143,9 +149,7 @@ void DialogWatcher::Watch(std::stop_token stop) {
 }
 
 MenuWatcher::MenuWatcher(wchar_t pick)
-    : uiThread_(::GetCurrentThreadId()),
-      pick_(pick),
-      thread_([this](std::stop_token stop) { Watch(stop); }) {}
+    : pick_(pick), thread_([this](std::stop_token stop) { Watch(stop); }) {}
 
 MenuWatcher::~MenuWatcher() {
   thread_.request_stop();
@@ -159,7 +163,8 @@ std::vector<std::vector<MenuWatcher::Item>> MenuWatcher::Seen() const {
 
 void MenuWatcher::Watch(std::stop_token stop) {
   while (!stop.stop_requested()) {
-    for (const HWND popup : VisibleThreadWindows(uiThread_, L"#32768")) {
+    // The result box, and so its menu, has a thread of its own.
+    for (const HWND popup : VisibleThreadWindows(0, L"#32768")) {
       if (std::find(answered_.begin(), answered_.end(), popup) != answered_.end()) continue;
       const auto menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
       std::vector<Item> items;
@@ -307,6 +312,13 @@ void PressKey(HWND window, WPARAM key, bool shift) {
        {system ? WM_SYSKEYDOWN : WM_KEYDOWN, system ? WM_SYSKEYUP : WM_KEYUP}) {
     const LPARAM flags = message == WM_KEYDOWN || message == WM_SYSKEYDOWN ? 1 : 0xC0000001;
     MSG msg = {::GetFocus(), message, key, flags, 0, {}};
+    if (::GetWindowThreadProcessId(msg.hwnd, nullptr) != ::GetCurrentThreadId() && key != VK_TAB &&
+        key != VK_RETURN && key != VK_ESCAPE) {
+      // A control of another thread (the result box) has the key from that thread's loop,
+      // which handles the dialog keys as this one does.
+      ::SendMessageW(msg.hwnd, message, key, flags);
+      continue;
+    }
     DispatchWindowMessage(window, msg);
     // What the key left in the queue (its character, a posted command) goes the same way.
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchWindowMessage(window, msg);

@@ -82,8 +82,8 @@ class DialogWatcher {
   std::jthread thread_;
 };
 
-// Watches the calling (window) thread for popup menus from a second thread: each one is read
-// and then answered with the access key `pick` (Esc when it is 0).
+// Watches this process for popup menus from a second thread: each one is read and then
+// answered with the access key `pick` (Esc when it is 0).
 class MenuWatcher {
  public:
   struct Item {
@@ -101,7 +101,6 @@ class MenuWatcher {
  private:
   void Watch(std::stop_token stop);
 
-  const DWORD uiThread_;
   const wchar_t pick_;
   mutable std::mutex mutex_;
   std::vector<std::vector<Item>> seen_;
