@@ -42,6 +42,17 @@ constexpr int kRtbSearchResult = 109;
 
 constexpr wchar_t kUnset[] = L"-";  // put into the count label before each click
 
+// The result box that shows: the box for the next result is made hidden while the search runs,
+// under the same identifier.
+HWND ResultBox(HWND window) {
+  HWND found = nullptr;
+  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (::GetDlgCtrlID(child) == kRtbSearchResult && ::IsWindowVisible(child)) found = child;
+  }
+  return found;
+}
+
 double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -91,7 +102,7 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
   Send(::GetDlgItem(window, kTxtKeyWord), WM_SETTEXT, 0,
        reinterpret_cast<LPARAM>(keywords.c_str()));
   Send(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kUnset));
-  const HWND oldBox = ::GetDlgItem(window, kRtbSearchResult);
+  const HWND oldBox = ResultBox(window);
   const LRESULT oldLength = Send(oldBox, WM_GETTEXTLENGTH, 0, 0);
 
   const auto click = Clock::now();
@@ -112,7 +123,7 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
     const auto answered = Clock::now();
     stall = std::max(stall, Ms(answered - lastAnswer) - 5);
     lastAnswer = answered;
-    const HWND current = ::GetDlgItem(window, kRtbSearchResult);
+    const HWND current = ResultBox(window);
     const LRESULT now = Send(current, WM_GETTEXTLENGTH, 0, 0);
     const double at = Ms(Clock::now() - click);
     if (box < 0 && current != oldBox) box = at;
@@ -150,11 +161,12 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "cannot start %ls\n", argv[1]);
     return 1;
   }
-  // The window exists before its controls do: wait for the controls.
+  // The window exists before its controls do, and what is typed before it shows would be
+  // overwritten by its start-up: wait until it shows.
   HWND window = nullptr;
   for (int i = 0; i < 3000; ++i) {
     window = ::FindWindowW(L"frmVekSearch", nullptr);
-    if (window != nullptr && ::GetDlgItem(window, kLblSearchCount) != nullptr) break;
+    if (window != nullptr && ::IsWindowVisible(window)) break;
     window = nullptr;
     std::this_thread::sleep_for(10ms);
   }
