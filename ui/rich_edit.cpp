@@ -93,16 +93,7 @@ void CopySelection(HWND box) {
   get.codepage = 1200;  // UTF-16
   text.resize(static_cast<std::size_t>(::SendMessageW(
       box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()))));
-  std::string rtf;
-  EDITSTREAM stream = {};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
-  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* taken) -> DWORD {
-    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<const char*>(buffer),
-                                                   static_cast<std::size_t>(size));
-    *taken = size;
-    return 0;
-  };
-  ::SendMessageW(box, EM_STREAMOUT, SF_RTF | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
+  const std::string rtf = StreamOutRtf(box, SF_RTF | SFF_SELECTION);
 
   const auto global = [](const void* data, std::size_t size) {
     const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
@@ -214,6 +205,20 @@ CHARFORMAT2W NormalCharFormat() {
   format.bPitchAndFamily = FIXED_PITCH | FF_MODERN;
   std::wcsncpy(format.szFaceName, L"ＭＳ ゴシック", LF_FACESIZE - 1);
   return format;
+}
+
+std::string StreamOutRtf(HWND box, WPARAM format) {
+  std::string rtf;
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
+  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* taken) -> DWORD {
+    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<const char*>(buffer),
+                                                   static_cast<std::size_t>(size));
+    *taken = size;
+    return 0;
+  };
+  ::SendMessageW(box, EM_STREAMOUT, format, reinterpret_cast<LPARAM>(&stream));
+  return rtf;
 }
 
 void StreamInRtf(HWND box, std::string_view rtf) {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "event_pump.h"
+#include "rich_edit.h"
 
 namespace vek::ui::test {
 namespace {
@@ -356,17 +357,7 @@ std::wstring RichText(HWND box) {
 }
 
 std::string RtfOf(HWND box) {
-  std::string rtf;
-  EDITSTREAM stream = {};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
-  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* written) -> DWORD {
-    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<const char*>(buffer),
-                                                   static_cast<std::size_t>(size));
-    *written = size;
-    return 0;
-  };
-  ::SendMessageW(box, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
-  return rtf;
+  return StreamOutRtf(box, SF_RTF);
 }
 
 std::wstring StatusText(HWND statusBar) {
