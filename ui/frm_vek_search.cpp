@@ -37,11 +37,11 @@ constexpr UINT kSearchDone = WM_APP + 1;
 
 constexpr UINT kProgressInterval = 100;  // ms
 // A slice of the result box is sized to load in about this time, so that the box answers
-// between slices; the first is small, so that the first lines show at once. Each load also
-// costs a little more the larger the box already is: slices never get smaller than the
-// minimum, or that cost would come to dominate.
+// between slices; the first is about a screenful, so that the first lines show at once. Each
+// load also costs a little more the larger the box already is: later slices never get
+// smaller than the minimum, or that cost would come to dominate.
 constexpr std::chrono::milliseconds kSliceTime{50};
-constexpr std::size_t kFirstSliceLines = 100;
+constexpr std::size_t kFirstSliceLines = 25;
 constexpr std::size_t kMinSliceLines = 100;
 
 // Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: Enter searches
