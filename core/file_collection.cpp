@@ -50,7 +50,7 @@ bool CollectFiles(SearchState& state, const NativePath& folder, bool recurse,
                   WalkContext& context) {
   // Without recursion there is only the one listing: nothing to read ahead.
   FolderReadAhead readAhead(context.fileSystem, recurse ? context.readAheadThreads : 0,
-                            context.readAheadFolders);
+                            context.readAheadFolders, context.slowCall);
   FolderReadAhead::Folder& root = readAhead.Root(folder, recurse);
   readAhead.Wait(root);
   return Collect(state, readAhead, root, context);

@@ -1,6 +1,7 @@
 // The folder walk: which data files a search looks at, and in which order.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -18,11 +19,13 @@ struct WalkContext {
   FileSystem& fileSystem;
   const EventPump& pump;
   std::vector<SearchProblem>& problems;
-  std::function<void(const std::filesystem::path&)> onFile = {};  // each data file as found
+  std::function<void(std::filesystem::path)> onFile = {};  // each data file as found
   // Threads that list folders ahead of the walk, and how many folders they may read ahead
   // of it. With none, the walk makes every call itself, one at a time.
   unsigned readAheadThreads = 0;
   std::size_t readAheadFolders = 0;
+  // A folder's identity that takes this long or longer starts one more of those threads.
+  std::chrono::microseconds slowCall = {};
 };
 
 // Appends the data files of `folder`, then, when `recurse`, those of each subfolder's

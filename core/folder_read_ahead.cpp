@@ -8,12 +8,19 @@ bool FolderReadAhead::ByOrder::operator()(const Folder* a, const Folder* b) cons
   return a->order_ < b->order_;
 }
 
-FolderReadAhead::FolderReadAhead(FileSystem& fileSystem, unsigned helpers, std::size_t window)
-    : fileSystem_(fileSystem), window_(std::max<std::size_t>(window, 1)) {
+FolderReadAhead::FolderReadAhead(FileSystem& fileSystem, unsigned helpers, std::size_t window,
+                                 std::chrono::microseconds slowCall)
+    : fileSystem_(fileSystem),
+      window_(std::max<std::size_t>(window, 1)),
+      mostHelpers_(helpers),
+      slowCall_(slowCall) {}
+
+void FolderReadAhead::AddHelper() {
+  if (stopping_ || helpers_.size() >= mostHelpers_) return;
   try {
-    while (helpers_.size() < helpers) helpers_.emplace_back([this] { Help(); });
+    helpers_.emplace_back([this] { Help(); });
   } catch (const std::system_error&) {
-    // No more threads to be had: the walk reads what the others do not.
+    mostHelpers_ = helpers_.size();  // no more threads to be had: the walk reads the rest
   }
 }
 
@@ -57,9 +64,12 @@ void FolderReadAhead::Forget(Folder& folder) {
 void FolderReadAhead::Read(Folder& folder, std::unique_lock<std::mutex>& lock) {
   folder.state_ = Folder::State::Running;
   lock.unlock();
+  bool slow = false;
   try {
     if (recurse_) {
+      const auto start = std::chrono::steady_clock::now();
       folder.identity_ = fileSystem_.Identity(folder.path_);
+      slow = std::chrono::steady_clock::now() - start >= slowCall_;
       // A folder whose identity cannot be read is still entered: its listing reports why.
       for (const Folder* up = folder.parent_; up && folder.identity_; up = up->parent_)
         folder.loop_ = folder.loop_ || up->identity_ == folder.identity_;
@@ -83,6 +93,7 @@ void FolderReadAhead::Read(Folder& folder, std::unique_lock<std::mutex>& lock) {
     folder.subfolders_.clear();
   }
   lock.lock();
+  if (slow) AddHelper();
   folder.state_ = Folder::State::Read;
   for (const std::unique_ptr<Folder>& subfolder : folder.subfolders_)
     waiting_.insert(subfolder.get());

@@ -2,6 +2,7 @@
 // in flight while the walk still takes them one by one, in its own order.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,11 +27,15 @@ namespace vek {
 // walk order (depth first, pre-order), at most `window` jobs ahead of it; a job that no
 // helper has started when the walk needs it runs on the walk's thread. With no helpers the
 // file system sees exactly the calls of a plain recursive walk, one at a time, in its order.
+// Helpers are started one at a time, each after an identity that took `slowCall` or longer,
+// up to `helpers`: a local disk answers at once and needs none, a file server gets them in
+// the first few folders.
 class FolderReadAhead {
  public:
   class Folder;
 
-  FolderReadAhead(FileSystem& fileSystem, unsigned helpers, std::size_t window);
+  FolderReadAhead(FileSystem& fileSystem, unsigned helpers, std::size_t window,
+                  std::chrono::microseconds slowCall = {});
   // Drops the jobs nobody has started and waits for those that run.
   ~FolderReadAhead();
   FolderReadAhead(const FolderReadAhead&) = delete;
@@ -55,6 +60,8 @@ class FolderReadAhead {
     bool operator()(const Folder* a, const Folder* b) const;
   };
 
+  // One more helper, as far as they go; `lock` is held.
+  void AddHelper();
   void Help() noexcept;
   // Reads `folder` outside the lock, then publishes it; `lock` is held on entry and exit.
   void Read(Folder& folder, std::unique_lock<std::mutex>& lock);
@@ -62,6 +69,8 @@ class FolderReadAhead {
 
   FileSystem& fileSystem_;
   const std::size_t window_;
+  std::size_t mostHelpers_;
+  const std::chrono::microseconds slowCall_;
   bool recurse_ = false;
   std::unique_ptr<Folder> root_;
   std::mutex mutex_;

@@ -92,9 +92,9 @@ MatchPool::~MatchPool() {
   changed_.notify_all();
 }
 
-void MatchPool::Add(const std::filesystem::path& path) {
+void MatchPool::Add(std::filesystem::path path) {
   std::unique_lock lock(mutex_);
-  jobs_.emplace_back().results.path = path;
+  jobs_.emplace_back().results.path = std::move(path);
   changed_.notify_one();
   while (jobs_.size() > waitingLimit_ && !abandoned_) {
     if (!Step(lock, own_)) changed_.wait(lock);

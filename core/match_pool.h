@@ -49,7 +49,7 @@ class MatchPool {
   MatchPool(const MatchPool&) = delete;
   MatchPool& operator=(const MatchPool&) = delete;
 
-  void Add(const std::filesystem::path& path);
+  void Add(std::filesystem::path path);
 
   // Matches and delivers what is left and waits for the other threads.
   void Finish();

@@ -85,10 +85,11 @@ struct SearchOptions {
   // from several threads at once, and while ListFolder runs.
   unsigned threads = 0;
   // Threads that wait on the file system, so that on a slow file server many requests are in
-  // flight: that many list folders ahead of the walk, and the file reading grows up to that
-  // many threads (still matching on `threads` at most) while most files take `slowOpen` or
-  // longer to open. They mostly wait, so their number follows the server's latency, not the
-  // cores. 0: the walk and the matching threads make every request themselves.
+  // flight: up to that many list folders ahead of the walk, one more each time a folder's
+  // identity takes `slowOpen` or longer, and the file reading grows up to that many threads
+  // (still matching on `threads` at most) while most files take `slowOpen` or longer to open. They
+  // mostly wait, so their number follows the server's latency, not the cores. 0: the walk and the
+  // matching threads make every request themselves.
   unsigned ioThreads = 32;
   std::chrono::microseconds slowOpen{100};
   // Files are read and matched in slices of this many bytes, so that memory stays bounded

@@ -51,13 +51,14 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
   WalkContext walk{fileSystem,
                    pump,
                    outcome.problems,
-                   [&pool, &options](const std::filesystem::path& path) {
-                     pool.Add(path);
+                   [&pool, &options](std::filesystem::path path) {
+                     pool.Add(std::move(path));
                      if (options.progress)
                        options.progress->filesFound.fetch_add(1, std::memory_order_relaxed);
                    },
                    options.ioThreads,
-                   kFoldersAheadPerIoThread * std::size_t{options.ioThreads}};
+                   kFoldersAheadPerIoThread * std::size_t{options.ioThreads},
+                   options.slowOpen};
   // A cancel that comes after the walk's last look at the flag cuts nothing short.
   outcome.walkCancelled = !CollectFiles(state, root.native(), subFolders, walk);
   if (options.progress) options.progress->walkDone.store(true, std::memory_order_relaxed);

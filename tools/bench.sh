@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Search throughput on the benchmark corpus: MB/s per keyword set for vekgrep's search with
-# one matching thread and with N, and for the peer rg-pipe-j1 (ripgrep, one thread, one
-# "rg -F" per keyword) when ripgrep is installed, all measured in the same run. Then the
+# Search throughput on the benchmark corpus, all measured in the same run: first the machine's
+# read limit (the plain open/read/close loop of limits.c over the same files, one process, and
+# two processes on halves of the list for the two-thread ceiling), then MB/s per keyword set
+# for vekgrep's search with one matching thread and with N, each against that limit, and the
+# peer rg-pipe-j1 (ripgrep, one thread, one "rg -F" per keyword) when ripgrep is installed. Then the
 # search on a simulated slow file server (30,000 small files in 3,000 folders, every call
 # waiting 0.2 ms and 1 ms) with many requests in flight against one at a time; that part
 # takes about two and a half minutes (--no-slow-server leaves it out).
@@ -14,9 +16,9 @@
 # output goes to a pipe, the page cache is warm. The corpus is made with make-corpus (needs
 # the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED unless it is
 # there; its manifest has the exact hit count of each set, which every tool must reproduce
-# before it is timed. Needs hyperfine; ripgrep for the peer.
+# before it is timed. Needs hyperfine and a C compiler; ripgrep for the peer.
 #
-# Environment: VEK_BENCH_TOOLS  folder of make-corpus and peers.sh (/work/shared/bench)
+# Environment: VEK_BENCH_TOOLS  folder of make-corpus, peers.sh and limits.c (/work/shared/bench)
 #              BUILD            build folder (build/perf)
 set -euo pipefail
 
@@ -66,12 +68,32 @@ done
 RG=0
 command -v rg > /dev/null && RG=1
 
+# The read limit: best of limits.c's repetitions, MB/s of the same bytes.
+find "$CORPUS/" -type f -iname '*.vek' -print0 > "$OUT/list0"
+cc -O2 -o "$OUT/limits" "$TOOLS/limits.c"
+read_limit() { "$OUT/limits" "$1" | awk '$1 == "read" {print $2}'; }
+LIMIT1=$(read_limit "$OUT/list0")
+# Two loops at once over the two halves of the list: what two threads could read at most.
+python3 - "$OUT/list0" <<'PY'
+import sys
+names = open(sys.argv[1], "rb").read().split(b"\0")[:-1]
+for i, part in enumerate((names[0::2], names[1::2])):
+    open("%s.%d" % (sys.argv[1], i), "wb").write(b"".join(n + b"\0" for n in part))
+PY
+read_limit "$OUT/list0.0" > "$OUT/limit-half0" & read_limit "$OUT/list0.1" > "$OUT/limit-half1"; wait
+# Each half is half the bytes: together they moved the corpus in the slower half's time.
+LIMIT2=$(sort -n "$OUT/limit-half0" "$OUT/limit-half1" | awk 'NR == 1 {printf "%.0f", 2 * $1}')
+
 echo "# $(date -u +%F), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "# corpus $CORPUS: $BYTES bytes; $RUNS runs each, median wall time, output to a pipe"
+echo "# read limit (limits.c, open/read/close, best of 5): one loop $LIMIT1 MB/s, two loops at once $LIMIT2 MB/s"
+echo "# \"of limit\": a thread count's best run against the one-loop limit's best"
 echo
 header="| set | keywords | hits"
 rule="|---|---|---:"
-for t in $THREADS; do header+=" | vekgrep j$t MB/s"; rule+="|---:"; done
+for t in $THREADS; do header+=" | vekgrep j$t MB/s | of limit"; rule+="|---:|---:"; done
+last=${THREADS##* } first=${THREADS%% *}
+[[ $last != "$first" ]] && { header+=" | j$last / j$first"; rule+="|---:"; }
 header+=" | peak MiB (${THREADS// / \/ } threads)"; rule+="|---:"
 ((RG)) && { header+=" | rg-pipe-j1 MB/s | vekgrep j1 / rg"; rule+="|---:|---:"; }
 echo "$header |"
@@ -95,12 +117,18 @@ for set in $SETS; do
   fi
   hyperfine --shell=bash --style none --output=pipe --warmup 1 --runs "$RUNS" \
     --export-json "$OUT/times.json" "${commands[@]}" > /dev/null 2>&1
-  python3 - "$OUT/times.json" "$BYTES" "$set" "$keywords" "$expected" "${rss[*]}" $THREADS <<'PY'
+  python3 - "$OUT/times.json" "$BYTES" "$LIMIT1" "$set" "$keywords" "$expected" "${rss[*]}" $THREADS <<'PY'
 import json, sys
 results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
-nbytes, label, keywords, hits, rss, threads = int(sys.argv[2]), *sys.argv[3:7], sys.argv[7:]
-rate = lambda name: nbytes / results[name]["median"] / 1e6
-row = [label, keywords, hits] + ["%.0f" % rate("j" + t) for t in threads] + [rss.replace(" ", " / ")]
+nbytes, limit = int(sys.argv[2]), float(sys.argv[3])
+label, keywords, hits, rss, threads = *sys.argv[4:8], sys.argv[8:]
+rate = lambda name, stat="median": nbytes / results[name][stat] / 1e6
+row = [label, keywords, hits]
+for t in threads:
+    row += ["%.0f" % rate("j" + t), "%.0f %%" % (100 * rate("j" + t, "min") / limit)]
+if len(threads) > 1:
+    row.append("%.2f×" % (rate("j" + threads[-1]) / rate("j" + threads[0])))
+row.append(rss.replace(" ", " / "))
 if "rg" in results:
     row += ["%.0f" % rate("rg"), "%.1f×" % (rate("j" + threads[0]) / rate("rg"))]
 print("| " + " | ".join(row) + " |")

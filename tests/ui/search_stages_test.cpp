@@ -2,49 +2,59 @@
 // result box): it goes on handling messages, ignores a second search, shows its progress and
 // closes on request. The search is held at a chosen point through a gated file system, so
 // every check follows from the order of events, not from timing.
-#include <windows.h>
-
-#include <commctrl.h>
-#include <richedit.h>
-
-#include <algorithm>
-#include <array>
-
 #include "rich_edit.h"
 #include "rtf.h"
 #include "ui_test_support.h"
-#include "wide_text.h"
 
 namespace vek::ui::test {
 namespace {
 
-constexpr int kSubfolders = 200;
+// The portable file system with a gate: listing the folder or opening the file whose path ends
+// in the armed text waits until Release(), so that a test can act while a search stands there.
+// The test's thread arms and releases it between searches.
+class GatedFileSystem final : public StdFileSystem {
+ public:
+  ~GatedFileSystem() override { Release(); }
+  void Arm(std::wstring at) {
+    at_ = std::move(at);
+    held_ = false;
+    armed_.emplace(gate_);
+  }
+  void Release() { armed_.reset(); }
+  bool Held() const { return held_; }
 
-bool StartsWith(const std::wstring& text, std::wstring_view start) {
-  return text.starts_with(start);
-}
+  std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override {
+    Pass(folder);
+    return StdFileSystem::ListFolder(folder, listing);
+  }
+  std::error_code Open(const std::filesystem::path& file,
+                       std::unique_ptr<FileReader>& reader) override {
+    Pass(file);
+    return StdFileSystem::Open(file, reader);
+  }
 
-// Where two box contents first differ (they are too long to print): npos when equal.
-std::size_t FirstDifference(const std::string& a, const std::string& b) {
-  if (a == b) return std::string::npos;
-  return static_cast<std::size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first -
-                                  a.begin());
-}
+ private:
+  void Pass(const std::filesystem::path& path) {
+    if (at_.empty() || !path.native().ends_with(at_)) return;
+    held_ = true;
+    const std::lock_guard wait(gate_);
+  }
+
+  std::wstring at_;
+  std::atomic<bool> held_ = false;
+  std::mutex gate_;
+  std::optional<std::unique_lock<std::mutex>> armed_;  // the gate closed
+};
 
 class SearchStagesTest : public WindowTest {
  protected:
-  explicit SearchStagesTest(GatedFileSystem::Kind kind = GatedFileSystem::Kind::Listing,
-                            std::wstring gateAt = L"d000")
-      : gate_(kind, std::move(gateAt)) {
-    fileSystem_ = &gate_;
-  }
-
+  SearchStagesTest() { fileSystem_ = &gate_; }
   void SetUp() override {
     WindowTest::SetUp();
     tree_.File(L"0.vek", {L"hit root"});
-    for (int i = 0; i < kSubfolders; ++i) {
-      wchar_t name[32];
-      std::swprintf(name, 32, L"d%03d\\x.vek", i);
+    for (int i = 0; i < 200; ++i) {
+      wchar_t name[16];
+      std::swprintf(name, 16, L"d%03d\\x.vek", i);
       tree_.File(name, {L"hit " + std::to_wstring(i)});
     }
   }
@@ -53,173 +63,154 @@ class SearchStagesTest : public WindowTest {
     WindowTest::TearDown();
   }
 
-  // Starts a search of the whole tree and returns once it waits at the gate.
-  void SearchUntilTheGate() {
+  // Starts a search of the whole tree and returns once it waits at the gate and its progress
+  // shows what it has got to.
+  void SearchUntil(std::wstring gate, std::wstring_view progress) {
+    gate_.Arm(std::move(gate));
     StartSearch(L"hit", tree_.Text(), true);
-    PumpUntil([this] { return gate_.Held(); });
+    PumpUntil([&] { return gate_.Held() && Progress().starts_with(progress); });
   }
   std::wstring Progress() {
     ::SendMessageW(hwnd(), WM_TIMER, frmVekSearch::kProgressTimer, 0);
     return StatusText(c().StatusBar1);
+  }
+  // Closes the window while the search waits at the gate: it leaves the screen at once and,
+  // once the search has stopped, the program, without showing a result on the way.
+  void CloseAtTheGate() {
+    const HWND window = hwnd();
+    const HWND countLabel = c().lblSearchCount;
+    const std::wstring count = WindowText(countLabel);
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_FALSE(module_.shared.gFileList.empty());  // left alone while the search runs
+    gate_.Release();
+    PumpUntil([&] {
+      if (!::IsWindow(window)) return true;
+      EXPECT_EQ(WindowText(countLabel), count);
+      return false;
+    });
+    EXPECT_TRUE(module_.shared.gFileList.empty());
   }
 
   GatedFileSystem gate_;
   TempTree tree_;
 };
 
-TEST_F(SearchStagesTest, DuringTheWalkButtonsAreIgnoredTheHourglassShowsAndCancelEndsTheWalk) {
-  SearchUntilTheGate();  // root listed, d000 about to be
-  EXPECT_EQ(Progress(), L"ファイル収集中：1件");
-
-  const HCURSOR hourglass = ::LoadCursorW(nullptr, IDC_WAIT);
-  const auto& k = c();
-  const std::array controls = {hwnd(),           k.lblFilePath,     k.chkSubFolder,
-                               k.txtFilePath,    k.cmdDirectory,    k.lblKeyWord,
-                               k.txtKeyWord,     k.cmdSearch,       k.lblSearchResult,
-                               k.lblSearchCount, k.rtbSearchResult, k.StatusBar1};
-  const auto pointerOver = [&](HWND control) {
-    ::SetCursor(nullptr);
-    ::SendMessageW(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
-                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    return ::GetCursor();
+TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWalkCancels) {
+  SearchUntil(L"\\d000", L"ファイル収集中：1件");  // root listed, d000 about to be
+  // The pointer over the window and over each of its controls.
+  const auto pointers = [this] {
+    std::vector<HCURSOR> cursors;
+    for (HWND window = hwnd(); window != nullptr;
+         window = ::GetWindow(window, window == hwnd() ? GW_CHILD : GW_HWNDNEXT)) {
+      ::SetCursor(nullptr);
+      ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      cursors.push_back(::GetCursor());
+    }
+    return cursors;
   };
-  for (const HWND control : controls) EXPECT_EQ(pointerOver(control), hourglass);
-
+  const HCURSOR hourglass = ::LoadCursorW(nullptr, IDC_WAIT);
+  // The window and its 11 controls, and the box made for the result once its thread has made it.
+  const std::vector<HCURSOR> shown = pointers();
+  EXPECT_GE(shown.size(), 12u);
+  for (const HCURSOR pointer : shown) EXPECT_EQ(pointer, hourglass);
   {
     // Unchecked, an empty keyword would be refused with a message box, and the folder button
     // would open the folder browser.
-    DialogWatcher watcher(IDCANCEL);
-    SetText(c().txtKeyWord, L"");
-    Click(c().cmdSearch);
-    Click(c().cmdDirectory);
+    Watcher watcher({.answer = IDCANCEL});
+    ::SetWindowTextW(c().txtKeyWord, L"");
+    ::SendMessageW(c().cmdSearch, BM_CLICK, 0, 0);
+    ::SendMessageW(c().cmdDirectory, BM_CLICK, 0, 0);
     Pump();
     EXPECT_TRUE(watcher.Seen().empty());
   }
-  ClickPanel(c().StatusBar1, 1, /*post=*/false);
-  EXPECT_FALSE(module_.shared.gCancel);
-  ClickPanel(c().StatusBar1, 0, /*post=*/false);
-  EXPECT_TRUE(module_.shared.gCancel);
+  // A click in the first panel cancels, in the second not.
+  for (const int panel : {1, 0}) {
+    RECT rect;
+    ::SendMessageW(c().StatusBar1, SB_GETRECT, panel, reinterpret_cast<LPARAM>(&rect));
+    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    ::SendMessageW(c().StatusBar1, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::SendMessageW(c().StatusBar1, WM_LBUTTONUP, 0, point);
+    EXPECT_EQ(module_.shared.gCancel.load(), panel == 0);
+  }
   gate_.Release();
   PumpUntil([this] { return !form_->Searching(); });
-
   // d000 was listed, then the walk stopped: its hits and the root's, counted as ever.
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"0.vek(1)：hit root", L"x.vek(1)：hit 0"}));
-  EXPECT_EQ(Text(c().lblSearchCount), L"2問");
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
   EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"収集を中止：見つけた2ファイルのみ検索　");
-  for (const HWND control : controls) EXPECT_NE(pointerOver(control), hourglass);
+  for (const HCURSOR pointer : pointers()) EXPECT_NE(pointer, hourglass);
 
-  Search(L"hit", tree_.Text(), true);  // the cancel is forgotten
-  EXPECT_EQ(Text(c().lblSearchCount), L"201問");
-  EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"検索完了：201ファイル　");
-}
-
-TEST_F(SearchStagesTest, ClosingDuringTheWalkEndsItAndShowsNoResult) {
-  SearchUntilTheGate();
-  const HWND window = hwnd();
-  ::SendMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_FALSE(::IsWindowVisible(window));
-  EXPECT_EQ(module_.shared.gFileList.size(), 2u);  // left alone while the walk runs
-  gate_.Release();
-  PumpUntil([&] { return !::IsWindow(window); });
-  EXPECT_EQ(module_.shared.gFileCount, 2);
-  EXPECT_TRUE(module_.shared.gFileList.empty());
-}
-
-class MatchingStageTest : public SearchStagesTest {
- protected:
-  MatchingStageTest() : SearchStagesTest(GatedFileSystem::Kind::Reading, L"d150") {}
-};
-
-TEST_F(MatchingStageTest, MessagesAreHandledAndACloseEndsTheSearchWithoutAResult) {
-  SearchUntilTheGate();
-  PumpUntil([this] { return StartsWith(Progress(), L"検索中："); });
+  // The cancel is forgotten: all 201 files are found. Held now while the matching reads d150.
+  SearchUntil(L"\\d150\\x.vek", L"検索中：");
   EXPECT_NE(Progress().find(L"／201ファイル　ヒット"), std::wstring::npos) << Progress();
-
-  bool searchingWhenHandled = false;
-  PumpedAction action;
-  action.Post([&] { searchingWhenHandled = form_->Searching(); });
-  PumpUntil([&] { return action.Ran(); });
-  EXPECT_TRUE(searchingWhenHandled);
-
-  const HWND window = hwnd();
-  const HWND countLabel = c().lblSearchCount;
-  ::SendMessageW(window, WM_CLOSE, 0, 0);
-  gate_.Release();
-  PumpUntil(
-      [&] {
-        if (!::IsWindow(window)) return true;
-        EXPECT_EQ(Text(countLabel), L"問");  // no result shown on the way out
-        return false;
-      },
-      /*oneByOne=*/true);
+  // A message posted now is handled while the search goes on.
+  ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_UNCHECKED, 0);
+  PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) == 0; });
+  EXPECT_TRUE(form_->Searching());
+  CloseAtTheGate();
 }
 
-// A result large enough to fill in several slices, whatever the speed of the machine.
-class FillStageTest : public WindowTest {
- protected:
-  static constexpr int kLines = 3000;
-  void SetUp() override {
-    WindowTest::SetUp();
-    std::vector<std::wstring> lines;
-    for (int i = 0; i < kLines; ++i) {
-      lines.push_back(L"第" + std::to_wstring(i) + L"行 検索 {abc} \\par ｶﾅ" +
-                      std::wstring(static_cast<std::size_t>(i % 50), L'x'));
-    }
-    tree_.File(L"big.vek", lines);
+TEST_F(SearchStagesTest, ClosingDuringTheWalkStopsItWhereItWas) {
+  SearchUntil(L"\\d000", L"ファイル収集中：1件");
+  CloseAtTheGate();
+  EXPECT_EQ(module_.shared.gFileCount, 2);
+}
+
+using FillStageTest = WindowTest;
+
+TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCleanly) {
+  TempTree tree;
+  // Large enough to fill in several slices, whatever the speed of the machine.
+  std::vector<std::wstring> lines;
+  ResultList results;  // as the search lists them
+  for (int i = 0; i < 3000; ++i) {
+    lines.push_back(L"第" + std::to_wstring(i) + L"行 検索 {abc} \\par ｶﾅ" +
+                    std::wstring(static_cast<std::size_t>(i % 50), L'x'));
+    results.push_back(ToU16(L"big.vek(" + std::to_wstring(i + 1) + L")：" + lines.back()));
   }
+  results.emplace_back();
+  tree.File(L"big.vek", lines);
+  // Streamed out as RTF: equal for boxes that show the same.
+  const auto rtf = [this] { return StreamOutRtf(box(), SF_RTF); };
 
-  // The result as one load of the whole document showed it, in a box set up as the window's.
-  std::string SingleLoad() {
-    SearchState state;
-    WinFileSystem fileSystem;
-    const SearchOutcome outcome =
-        RunSearch(state, u"検索 abc", ToU16(tree_.Text()), false, fileSystem);
-    RichEditLibrary library;
-    const HWND box = ::CreateWindowExW(0, library.ClassName(), L"", WS_CHILD | ES_MULTILINE, 0, 0,
-                                       100, 100, hwnd(), nullptr, nullptr, nullptr);
-    ::SendMessageW(box, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    CHARFORMAT2W normal = NormalCharFormat();
-    ::SendMessageW(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&normal));
-    StreamInRtf(box, HighlightKeywords(WriteRtf(ResultText(outcome.results)), {u"検索", u"abc"}));
-    std::string rtf = RtfOf(box);
-    ::DestroyWindow(box);
-    return rtf;
-  }
-
-  TempTree tree_;
-};
-
-TEST_F(FillStageTest, BoxFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCleanly) {
-  const std::string expected = SingleLoad();
-  StartSearch(L"検索 abc", tree_.Text(), false);
-  PumpUntil([this] { return form_->Filling(); }, /*oneByOne=*/true);
-  EXPECT_EQ(Text(c().lblSearchCount), L"3,000問");  // known before the box is full
+  StartSearch(L"検索 abc", tree.Text(), false);
+  PumpUntil([this] { return form_->Filling(); });
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"3,000問");  // known before the box is full
   EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"表示中：");
-  bool fillingWhenHandled = false;
-  PumpedAction action;
-  action.Post([&] { fillingWhenHandled = form_->Filling(); });
+  // A message posted now is handled while the box fills.
+  ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_CHECKED, 0);
+  PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) != 0; });
+  EXPECT_TRUE(form_->Filling());
   PumpUntil([this] { return !form_->Searching(); });
-  EXPECT_TRUE(fillingWhenHandled);
-  EXPECT_EQ(FirstDifference(RtfOf(c().rtbSearchResult), expected), std::string::npos);
-  EXPECT_EQ(ResultLines().size(), static_cast<std::size_t>(kLines));
-  EXPECT_EQ(::GetFocus(), c().rtbSearchResult);
+  const std::string filled = rtf();
+  EXPECT_EQ(::GetFocus(), box());
 
   // The same search again: a new box in the old one's place, the same content.
-  const HWND first = c().rtbSearchResult;
-  const RECT place = ClientRect(first);
-  Search(L"検索 abc", tree_.Text(), false);
+  const HWND first = box();
+  RECT place, replaced;
+  ::GetWindowRect(first, &place);
+  Search(L"検索 abc", tree.Text());
   EXPECT_FALSE(::IsWindowVisible(first));
   EXPECT_NE(::GetParent(first), hwnd());  // the old box goes on its own thread
   PumpUntil([&] { return !::IsWindow(first); });
-  EXPECT_EQ(FirstDifference(RtfOf(c().rtbSearchResult), expected), std::string::npos);
-  const RECT replaced = ClientRect(c().rtbSearchResult);
+  EXPECT_TRUE(rtf() == filled);
+  ::GetWindowRect(box(), &replaced);
   EXPECT_TRUE(::EqualRect(&place, &replaced));
   // The labels lie below every other control: the box follows 検索 in the tab order.
-  EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), c().rtbSearchResult);
+  EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), box());
+
+  // The slices read back as one load of the whole document would, line for line, colour for
+  // colour.
+  StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(results)), {u"検索", u"abc"}));
+  const std::string loaded = rtf();
+  EXPECT_TRUE(loaded == filled) << "from byte "
+                                << std::ranges::mismatch(loaded, filled).in1 - loaded.begin();
 
   // Closing while the box fills ends the fill and the window at once.
-  StartSearch(L"検索 abc", tree_.Text(), false);
-  PumpUntil([this] { return form_->Filling(); }, /*oneByOne=*/true);
+  StartSearch(L"検索 abc", tree.Text(), false);
+  PumpUntil([this] { return form_->Filling(); });
   const HWND window = hwnd();
   ::SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(::IsWindow(window));

@@ -1,9 +1,5 @@
-// Searches through the real window: what the result box, the count label and the message
-// boxes show, and where the focus goes.
-#include <windows.h>
-
-#include <richedit.h>
-
+// Searches through the real window: what the result box, the count label, the status bar and
+// the message boxes show, and where the focus goes.
 #include "explorer.h"
 #include "messages.h"
 #include "ui_test_support.h"
@@ -11,222 +7,133 @@
 namespace vek::ui::test {
 namespace {
 
-constexpr wchar_t kColon = L'：';
-
-std::wstring Hit(std::wstring_view file, int n, std::wstring_view line) {
-  return std::wstring(file) + L"(" + std::to_wstring(n) + L")" + kColon + std::wstring(line);
+std::wstring Hit(const std::wstring& file, int n, const std::wstring& line) {
+  return file + L"(" + std::to_wstring(n) + L")：" + line;
 }
 
-std::wstring Joined(const std::vector<std::wstring>& lines) {
-  std::wstring text;
-  for (const auto& line : lines) text += line + L"\r";
-  return text;
-}
-
-class SearchWindowTest : public WindowTest {
- protected:
-  void ExpectRedExactlyAt(const std::vector<std::wstring>& keywords) {
-    const std::wstring text = RichText(c().rtbSearchResult);
-    EXPECT_EQ(Colours(c().rtbSearchResult), ExpectedColours(text, keywords));
+// 'R' for every character inside any occurrence of a keyword, '.' elsewhere.
+std::string ExpectedColours(const std::wstring& text, const std::vector<std::wstring>& keywords) {
+  std::string colours(text.size(), '.');
+  for (const std::wstring& keyword : keywords) {
+    for (auto at = text.find(keyword); at != std::wstring::npos; at = text.find(keyword, at + 1)) {
+      colours.replace(at, keyword.size(), keyword.size(), 'R');
+    }
   }
-  TempTree tree_;
-};
-
-TEST_F(SearchWindowTest, HitsAreListedWithEveryKeywordRedAndCounted) {
-  tree_.File(L"検索メモ.vek",
-             {L"第1問 検索の基本 abc", L"関係ない行", L"ABC 検索 大文字", L"abc検索"});
-  tree_.File(L"sub\\b.vek", {L"検索abc結果"});
-  tree_.File(L"other.txt", {L"検索 abc"});
-
-  DialogWatcher watcher;
-  Search(L"検索 abc", tree_.Text(), true);
-
-  EXPECT_TRUE(watcher.Seen().empty());
-  const std::vector<std::wstring> expected = {
-      Hit(L"検索メモ.vek", 1, L"第1問 検索の基本 abc"),
-      Hit(L"検索メモ.vek", 2, L"abc検索"),
-      Hit(L"b.vek", 1, L"検索abc結果"),
-  };
-  EXPECT_EQ(RichText(c().rtbSearchResult), Joined(expected));
-  // The file-name prefix is coloured like the line itself.
-  ExpectRedExactlyAt({L"検索", L"abc"});
-  // Shown in the box's font, red or not.
-  for (const long at : {0L, 3L}) {
-    ::SendMessageW(c().rtbSearchResult, EM_SETSEL, at, at + 1);
-    CHARFORMAT2W format = {};
-    format.cbSize = sizeof(format);
-    ::SendMessageW(c().rtbSearchResult, EM_GETCHARFORMAT, SCF_SELECTION,
-                   reinterpret_cast<LPARAM>(&format));
-    EXPECT_STREQ(format.szFaceName, L"ＭＳ ゴシック");
-    EXPECT_EQ(format.yHeight, 180);
-  }
-  EXPECT_EQ(Text(c().lblSearchCount), L"3問");
-  EXPECT_EQ(::GetFocus(), c().rtbSearchResult);
+  return colours;
 }
 
-TEST_F(SearchWindowTest, SubfoldersAreSearchedOnlyWhenTickedAndTheCaretShowsWhereAHitIs) {
+using SearchWindowTest = WindowTest;
+
+TEST_F(SearchWindowTest, HitsAreListedRedCountedAndTracedToTheirFilesAndProblemsReportedAfter) {
+  TempTree tree;
   // Longer than the box is wide: a result line is one line of the box, never wrapped.
-  const std::wstring rootHit = L"root hit " + std::wstring(300, L'w');
-  const auto root = tree_.File(L"a.vek", {rootHit});
-  const auto sub = tree_.File(L"sub\\a.vek", {L"x\ry", L"sub hit"});
+  const std::wstring wide = L"abc検索 " + std::wstring(300, L'w');
+  const auto root = tree.File(L"検索メモ.vek",
+                              {L"第1問 検索の基本 abc", L"関係ない行", L"ABC 検索 大文字", wide});
+  const auto sub = tree.File(L"sub\\検索メモ.vek", {L"x\ry", L"検索abc結果"});
+  tree.File(L"other.txt", {L"検索 abc"});
+  // Every dialog the searches open, with the count as it opens.
+  Watcher watcher({.read = [label = c().lblSearchCount](HWND box) -> std::optional<std::wstring> {
+    return Describe(box) + L"|" + WindowText(label);
+  }});
 
-  Search(L"hit", tree_.Text(), false);
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, rootHit)}));
-
-  Search(L"hit", tree_.Text(), true);
-  // The same bare name for both files.
+  Search(L"検索 abc", tree.Text());
+  EXPECT_EQ(ResultLines(), (std::vector{Hit(L"検索メモ.vek", 1, L"第1問 検索の基本 abc"),
+                                        Hit(L"検索メモ.vek", 2, wide)}));
+  Search(L"検索 abc", tree.Text(), true);
+  EXPECT_TRUE(watcher.Seen().empty());
   EXPECT_EQ(ResultLines(),
-            (std::vector<std::wstring>{Hit(L"a.vek", 1, rootHit), Hit(L"a.vek", 1, L"sub hit")}));
+            (std::vector{Hit(L"検索メモ.vek", 1, L"第1問 検索の基本 abc"),
+                         Hit(L"検索メモ.vek", 2, wide), Hit(L"検索メモ.vek", 1, L"検索abc結果")}));
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"3問");
+  EXPECT_EQ(::GetFocus(), box());
+  // The file-name prefix is coloured like the line itself; all in the box's font.
+  EXPECT_EQ(Colours(box()), ExpectedColours(RichText(box()), {L"検索", L"abc"}));
 
-  // The caret on a result line: the file's full path and the line's number in it. Off the
-  // result lines, the summary again.
-  const HWND box = c().rtbSearchResult;
-  const auto caretOnLine = [box](int line) {
-    const LRESULT at = ::SendMessageW(box, EM_LINEINDEX, line, 0);
-    ::SendMessageW(box, EM_SETSEL, at, at);
-  };
-  caretOnLine(1);
-  EXPECT_EQ(StatusText(c().StatusBar1), sub.wstring() + L"　3行目");
-  caretOnLine(0);
-  EXPECT_EQ(StatusText(c().StatusBar1), root.wstring() + L"　1行目");
-  caretOnLine(2);
-  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
+  // The caret on a result line shows the file's full path and the line's number in it (a lone
+  // CR ends a line too); off the result lines, the summary again.
+  for (const auto& [line, status] :
+       {std::pair{2, sub.wstring() + L"　3行目"}, std::pair{1, root.wstring() + L"　4行目"},
+        std::pair{3, std::wstring(L"検索完了：2ファイル　")}}) {
+    const LRESULT at = ::SendMessageW(box(), EM_LINEINDEX, line, 0);
+    ::SendMessageW(box(), EM_SETSEL, at, at);
+    EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), status);
+  }
   // A double-click shows the file in the file browser, selected.
   EXPECT_EQ(ExplorerSelectParameters(sub), L"/select,\"" + sub.wstring() + L"\"");
-}
 
-TEST_F(SearchWindowTest, KeywordsThatSpellRtfMarkupColourOnlyTheText) {
-  tree_.File(L"rtf.vek", {L"compare the red pardon \\par {red}"});
-  Search(L"par red", tree_.Text(), false);
-  EXPECT_EQ(ResultLines(),
-            (std::vector<std::wstring>{Hit(L"rtf.vek", 1, L"compare the red pardon \\par {red}")}));
-  ExpectRedExactlyAt({L"par", L"red"});
-}
+  // Keywords that spell RTF markup, special, overlapping and double-byte ones are red over their
+  // whole length and nowhere else; a single double-byte character is keyword enough.
+  const std::vector<std::pair<std::wstring, std::vector<std::wstring>>> colourCases = {
+      {L"compare the red pardon \\par {red}", {L"par", L"red"}},
+      {L"x a\\b{c} y ｶﾀｶﾅ z abcd-aaaa-abc ①", {L"a\\b{c}", L"ｶﾀｶﾅ", L"abc", L"abcd", L"aaa", L"①"}},
+      {L"漢字", {L"漢"}}};
+  for (std::size_t i = 0; i < colourCases.size(); ++i) {
+    const auto& [line, keywords] = colourCases[i];
+    const auto file = tree.File(L"c" + std::to_wstring(i) + L"\\k.vek", {line, L"かな"});
+    std::wstring typed;
+    for (const std::wstring& keyword : keywords) typed += keyword + L" ";
+    Search(typed, file.parent_path().wstring());
+    EXPECT_EQ(ResultLines(), std::vector{Hit(L"k.vek", 1, line)});
+    EXPECT_EQ(Colours(box()), ExpectedColours(RichText(box()), keywords));
+  }
+  EXPECT_TRUE(watcher.Seen().empty());
 
-TEST_F(SearchWindowTest, SpecialAndOverlappingKeywordsAreRedOverTheirWholeLength) {
-  tree_.File(L"s.vek", {L"x a\\b{c} y ｶﾀｶﾅ z abcd-aaaa-abc ①"});
-  const std::vector<std::wstring> keywords = {L"a\\b{c}", L"ｶﾀｶﾅ", L"abc", L"abcd", L"aaa", L"①"};
-  Search(L"a\\b{c} ｶﾀｶﾅ abc abcd aaa ①", tree_.Text(), false);
-  ASSERT_EQ(ResultLines().size(), 1u);
-  ExpectRedExactlyAt(keywords);
-}
+  // Nothing found: shown in the normal colour though red was there, no count, focus not moved.
+  ::SetFocus(c().cmdSearch);
+  Search(L"zzz", tree.Text());
+  EXPECT_EQ(RichText(box()), L"Nothing");
+  EXPECT_EQ(Colours(box()), ".......");
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"");
+  EXPECT_EQ(::GetFocus(), c().cmdSearch);
 
-TEST_F(SearchWindowTest, NoHitsShowNothingInTheNormalColourAndAnEmptyCount) {
-  tree_.File(L"abc.vek", {L"abc"});
-  Search(L"abc", tree_.Text(), false);
-  ASSERT_EQ(Colours(c().rtbSearchResult).substr(0, 3), "RRR");  // the name starts red
+  // The hint about the full-width space takes the summary's place only when nothing is found.
+  const auto hinted = tree.File(L"h\\h.vek", {L"ファイル　システム", L"ファイル システム"});
+  for (const auto& [keywords, status] :
+       {std::pair{L"ファイル　ディスク",
+                  L"キーワードの区切りは半角スペースです（全角スペース"
+                  L"は区切りになりません）"},
+        std::pair{L"ディスク", L"検索完了："}, std::pair{L"ファイル　システム", L"検索完了："}}) {
+    Search(keywords, hinted.parent_path().wstring());
+    EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), status) << keywords;
+  }
 
-  Search(L"zzz", tree_.Text(), false);
-  EXPECT_EQ(RichText(c().rtbSearchResult), L"Nothing");
-  EXPECT_EQ(Colours(c().rtbSearchResult), ".......");
-  EXPECT_EQ(Text(c().lblSearchCount), L"");
-  EXPECT_EQ(::GetFocus(), c().cmdSearch);  // not moved
-}
-
-TEST_F(SearchWindowTest, FullWidthSpaceHintOnlyWhenItFindsNothing) {
-  tree_.File(L"h.vek", {L"ファイル　システム", L"ファイル システム"});
-  const std::wstring hint =
-      L"キーワードの区切りは半角スペースです（全角スペースは区切りになりません）";
-  Search(L"ファイル　ディスク", tree_.Text(), false);
-  EXPECT_EQ(StatusText(c().StatusBar1), hint);
-  Search(L"ディスク", tree_.Text(), false);
-  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
-  Search(L"ファイル　システム", tree_.Text(), false);
-  EXPECT_EQ(StatusText(c().StatusBar1).substr(0, 5), L"検索完了：");
-}
-
-TEST_F(SearchWindowTest, UnreadableFileIsReportedAfterTheResults) {
-  tree_.File(L"a.vek", {L"abc 1"});
-  const auto locked = tree_.File(L"b.vek", {L"abc 2"});
+  // A file that cannot be read is reported once the results are shown.
+  tree.File(L"w\\a.vek", {L"abc 1"});
+  const auto locked = tree.File(L"w\\b.vek", {L"abc 2"});
   const UniqueHandle lock(::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_NE(lock.get(), INVALID_HANDLE_VALUE);
-
-  DialogWatcher watcher(IDOK, c().lblSearchCount);
-  Search(L"abc", tree_.Text(), false);
-
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"a.vek", 1, L"abc 1")}));
+  Search(L"abc", locked.parent_path().wstring());
+  EXPECT_EQ(ResultLines(), std::vector{Hit(L"a.vek", 1, L"abc 1")});
   const auto seen = watcher.Seen();
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].title, L"検索Warning");
-  EXPECT_NE(seen[0].text.find(locked.wstring()), std::wstring::npos) << seen[0].text;
-  EXPECT_EQ(seen[0].icon, ::LoadIconW(nullptr, IDI_EXCLAMATION));
-  EXPECT_TRUE(seen[0].hasOk);
-  EXPECT_FALSE(seen[0].hasCancel);
-  EXPECT_EQ(seen[0].countLabelAtTheTime, L"1問");  // the results were already shown
+  EXPECT_PRED2(StartsWith, seen[0], L"検索Warning|");
+  EXPECT_NE(seen[0].find(locked.wstring()), std::wstring::npos) << seen[0];
+  EXPECT_TRUE(seen[0].ends_with(L"|warning OK|1問")) << seen[0];
 }
 
-TEST_F(SearchWindowTest, SingleDoubleByteCharacterIsAccepted) {
-  tree_.File(L"k.vek", {L"漢字", L"かな"});
-  DialogWatcher watcher;
-  Search(L"漢", tree_.Text(), false);
-  EXPECT_TRUE(watcher.Seen().empty());
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{Hit(L"k.vek", 1, L"漢字")}));
-}
-
-enum class Folder { Empty, Existing, File, Missing };
-
-struct Refusal {
-  const wchar_t* keywords;
-  Folder folder;
-  std::u16string_view message;
-  bool focusOnKeywords;
-};
-
-std::string RefusalName(const testing::TestParamInfo<Refusal>& info) {
-  constexpr const char* kFolders[] = {"NoFolder", "Folder", "File", "MissingFolder"};
-  return "Case" + std::to_string(info.index) + "_" +
-         std::to_string(std::wstring_view(info.param.keywords).size()) + "CharKeywords_" +
-         kFolders[static_cast<int>(info.param.folder)];
-}
-
-class RefusedSearchTest : public SearchWindowTest, public testing::WithParamInterface<Refusal> {};
-
-TEST_P(RefusedSearchTest, ShowsTheMessageMovesTheFocusAndKeepsTheResult) {
-  const Refusal& refusal = GetParam();
-  const auto file = tree_.File(L"a.vek", {L"abc ab"});
-  std::wstring folder;
-  switch (refusal.folder) {
-    case Folder::Empty:
-      break;
-    case Folder::Existing:
-      folder = tree_.Text();
-      break;
-    case Folder::File:
-      folder = file.wstring();
-      break;
-    case Folder::Missing:
-      folder = tree_.Text() + L"\\missing";
-      break;
+TEST_F(SearchWindowTest, RefusedInputIsToldMovesTheFocusToTheFaultAndKeepsTheResult) {
+  TempTree tree;
+  const auto file = tree.File(L"a.vek", {L"abc ab"});
+  Search(L"abc", tree.Text());
+  const std::wstring result = RichText(box());
+  const std::wstring folder = tree.Text(), none;
+  for (const auto& [keywords, typedFolder, message, focus] :
+       {std::tuple{L"", none, kMsgKeywordEmpty, c().txtKeyWord},
+        std::tuple{L"ab", folder, kMsgTooShortOne, c().txtKeyWord},
+        std::tuple{L"ab ", folder, kMsgTooShortMany, c().txtKeyWord},
+        std::tuple{L"ab abc", folder, kMsgTooShortMany, c().txtKeyWord},
+        std::tuple{L"abc", none, kMsgPathEmpty, c().txtFilePath},
+        std::tuple{L"abc", file.wstring(), kMsgPathWrong, c().txtFilePath},
+        std::tuple{L"abc", folder + L"\\missing", kMsgPathWrong, c().txtFilePath}}) {
+    Watcher watcher;
+    Search(keywords, typedFolder);
+    EXPECT_EQ(watcher.Seen(), std::vector{L"入力項目Check Error|" + ToWide(message) + L"|stop OK"});
+    EXPECT_EQ(FocusWhenActiveAgain(), focus) << keywords << L"|" << typedFolder;
+    EXPECT_EQ(RichText(box()), result);
+    EXPECT_EQ(WindowText(c().lblSearchCount), L"1問");
   }
-  const std::wstring resultBefore = RichText(c().rtbSearchResult);
-  const std::wstring countBefore = Text(c().lblSearchCount);
-
-  DialogWatcher watcher;
-  Search(refusal.keywords, folder, false);
-
-  const auto seen = watcher.Seen();
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].title, L"入力項目Check Error");
-  EXPECT_EQ(seen[0].text, std::wstring(refusal.message.begin(), refusal.message.end()));
-  EXPECT_EQ(seen[0].icon, ::LoadIconW(nullptr, IDI_HAND));
-  EXPECT_TRUE(seen[0].hasOk);
-  EXPECT_FALSE(seen[0].hasCancel || seen[0].hasYes || seen[0].hasNo);
-  EXPECT_EQ(::GetFocus(), refusal.focusOnKeywords ? c().txtKeyWord : c().txtFilePath);
-  EXPECT_EQ(RichText(c().rtbSearchResult), resultBefore);
-  EXPECT_EQ(Text(c().lblSearchCount), countBefore);
 }
-
-INSTANTIATE_TEST_SUITE_P(Inputs, RefusedSearchTest,
-                         testing::Values(Refusal{L"", Folder::Empty, kMsgKeywordEmpty, true},
-                                         Refusal{L"ab", Folder::Existing, kMsgTooShortOne, true},
-                                         Refusal{L"ab ", Folder::Existing, kMsgTooShortMany, true},
-                                         Refusal{L"ab abc", Folder::Existing, kMsgTooShortMany,
-                                                 true},
-                                         Refusal{L"abc", Folder::Empty, kMsgPathEmpty, false},
-                                         Refusal{L"abc", Folder::File, kMsgPathWrong, false},
-                                         Refusal{L"abc", Folder::Missing, kMsgPathWrong, false}),
-                         RefusalName);
 
 }  // namespace
 }  // namespace vek::ui::test

@@ -1,204 +1,260 @@
-// What the GUI tests share: data trees on disk, a watcher that reads and closes the dialogs the
-// window opens, the real window in this process, and readers of what a user sees.
+// What the GUI tests share: data trees on disk, the real window in this process, a watcher that
+// reads and answers the dialogs and menus the window opens, and readers of what a user sees.
 #pragma once
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <richedit.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "bas_vek_search.h"
+#include "cp932.h"
+#include "event_pump.h"
 #include "frm_vek_search.h"
-#include "win_file_system.h"
+#include "wide_text.h"
 
 namespace vek::ui::test {
 
-// A folder tree under %TEMP% that is removed again. Files are written in CP932.
+// A folder under %TEMP%, in its long form as the window shows paths, removed again.
 class TempTree {
  public:
-  TempTree();
-  ~TempTree();
+  TempTree() { std::filesystem::create_directories(root_); }
+  ~TempTree() { std::filesystem::remove_all(root_, ignored_); }
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
   std::wstring Text() const { return root_.wstring(); }
-  std::filesystem::path Folder(std::wstring_view relative) const;
-  // Lines are joined with CR LF.
-  std::filesystem::path File(std::wstring_view relative, const std::vector<std::wstring>& lines);
+  // Written in CP932, the lines joined with CR LF.
+  std::filesystem::path File(const std::wstring& name,
+                             const std::vector<std::wstring>& lines) const {
+    std::filesystem::create_directories((root_ / name).parent_path());
+    std::wstring text;
+    for (std::size_t i = 0; i < lines.size(); ++i) text += (i == 0 ? L"" : L"\r\n") + lines[i];
+    std::ofstream(root_ / name, std::ios::binary) << EncodeCp932(ToU16(text));
+    return root_ / name;
+  }
 
  private:
-  std::filesystem::path root_;
+  std::filesystem::path root_ = [this] {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetLongPathNameW(std::filesystem::temp_directory_path().c_str(), temp, MAX_PATH + 1);
+    return std::filesystem::path(temp) / (L"vekui-" + std::to_wstring(::GetCurrentProcessId()) +
+                                          L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
+                                          std::to_wstring(reinterpret_cast<std::uintptr_t>(this)));
+  }();
+  std::error_code ignored_;
 };
 
-// One dialog as the watcher found it.
-struct SeenDialog {
-  std::wstring title;
-  std::wstring text;                      // the message box's text
-  std::vector<std::wstring> staticTexts;  // every static control's text
-  HICON icon = nullptr;
-  bool hasOk = false;
-  bool hasCancel = false;
-  bool hasYes = false;
-  bool hasNo = false;
-  std::wstring countLabelAtTheTime;  // filled when a count label was given
+// A dialog as a user reads it: "title|static text|...|icon buttons", the icon named when it is
+// one of the system's ("stop", "warning"; "icon" for any other), the buttons those shown.
+inline std::wstring Describe(HWND dialog) {
+  std::wstring texts = WindowText(dialog), icon, buttons;
+  for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(child, name, 16);
+    const bool isIcon = (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+    const auto handle = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    if (std::wstring_view(name) == L"Button" && ::IsWindowVisible(child)) {
+      buttons += L" " + WindowText(child);
+    } else if (std::wstring_view(name) == L"Static" && !isIcon) {
+      texts += L"|" + WindowText(child);
+    } else if (std::wstring_view(name) == L"Static") {
+      icon = handle == ::LoadIconW(nullptr, IDI_HAND)          ? L"stop"
+             : handle == ::LoadIconW(nullptr, IDI_EXCLAMATION) ? L"warning"
+                                                               : L"icon";
+    }
+  }
+  return texts + L"|" + icon + buttons;
+}
+
+// What a Watcher looks for and how it answers.
+struct Watch {
+  const wchar_t* className = L"#32770";  // a dialog; "#32768" is a popup menu
+  UINT message = WM_COMMAND;
+  WPARAM answer = IDOK;
+  std::function<std::optional<std::wstring>(HWND)> read = Describe;
 };
 
-// Watches the calling (window) thread for dialogs from a second thread: each one is read and
-// then answered with `answer`, so that the modal call that opened it returns. With `ready`,
-// a dialog is answered only once it shows what a user would wait for.
-class DialogWatcher {
+// Watches this process from a second thread for the visible windows of one class that a modal
+// call opens (the result box's menu comes from the box's own thread): each new one is read, once
+// `read` finds it showing what a user would wait for, and then answered with the posted message,
+// so that the modal call returns.
+class Watcher {
  public:
-  explicit DialogWatcher(int answer = IDOK, HWND countLabel = nullptr,
-                         std::function<bool(HWND)> ready = {});
-  ~DialogWatcher();
-  DialogWatcher(const DialogWatcher&) = delete;
-  DialogWatcher& operator=(const DialogWatcher&) = delete;
+  explicit Watcher(Watch watch = {})
+      : thread_([this, watch](std::stop_token stop) {
+          for (std::vector<HWND> answered; !stop.stop_requested(); ::Sleep(10)) {
+            for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, watch.className,
+                                                                  nullptr)) != nullptr;) {
+              DWORD process = 0;
+              ::GetWindowThreadProcessId(window, &process);
+              if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
+                  std::ranges::count(answered, window) != 0) {
+                continue;
+              }
+              const std::optional<std::wstring> seen = watch.read(window);
+              if (!seen) continue;
+              answered.push_back(window);
+              const std::lock_guard lock(mutex_);
+              seen_.push_back(*seen);
+              ::PostMessageW(window, watch.message, watch.answer, 0);
+            }
+          }
+        }) {}
 
-  std::vector<SeenDialog> Seen() const;
+  std::vector<std::wstring> Seen() const {
+    const std::lock_guard lock(mutex_);
+    return seen_;
+  }
 
  private:
-  void Watch(std::stop_token stop);
-
-  const DWORD uiThread_;
-  const int answer_;
-  const HWND countLabel_;
-  const std::function<bool(HWND)> ready_;
   mutable std::mutex mutex_;
-  std::vector<SeenDialog> seen_;
-  std::vector<HWND> answered_;
-  std::jthread thread_;
+  std::vector<std::wstring> seen_;
+  std::jthread thread_;  // last: stopped and joined before the rest goes
 };
 
-// Watches this process for popup menus from a second thread: each one is read and then
-// answered with the access key `pick` (Esc when it is 0).
-class MenuWatcher {
- public:
-  struct Item {
-    std::wstring text;  // empty for a separator
-    bool enabled = false;
-    bool operator==(const Item&) const = default;
-  };
-  explicit MenuWatcher(wchar_t pick);
-  ~MenuWatcher();
-  MenuWatcher(const MenuWatcher&) = delete;
-  MenuWatcher& operator=(const MenuWatcher&) = delete;
-
-  std::vector<std::vector<Item>> Seen() const;
-
- private:
-  void Watch(std::stop_token stop);
-
-  const wchar_t pick_;
-  mutable std::mutex mutex_;
-  std::vector<std::vector<Item>> seen_;
-  std::vector<HWND> answered_;
-  std::jthread thread_;
-};
-
-// The real file system with a gate: listing the folder, or reading a file in the folder, named
-// `folderName` waits until Release(), so that a test can act while a search stands at that point.
-class GatedFileSystem final : public FileSystem {
- public:
-  enum class Kind { Listing, Reading };
-  GatedFileSystem(Kind kind, std::wstring folderName);
-  ~GatedFileSystem() override { Release(); }
-
-  bool Held() const;  // a call waits at the gate
-  void Release();
-
-  std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override;
-  std::error_code Open(const std::filesystem::path& file,
-                       std::unique_ptr<FileReader>& reader) override;
-  std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override;
-  bool IsFolder(const std::filesystem::path& path) override;
-
- private:
-  void Pass(Kind kind, const std::filesystem::path& folder);
-
-  const Kind kind_;
-  const std::wstring folderName_;
-  WinFileSystem real_;
-  mutable std::mutex mutex_;
-  std::condition_variable opened_;
-  bool held_ = false;
-  bool open_ = false;
-};
-
-// Runs an action posted to this thread's queue now, once the message loop gets to it.
-class PumpedAction {
- public:
-  PumpedAction();
-  ~PumpedAction();
-  PumpedAction(const PumpedAction&) = delete;
-  PumpedAction& operator=(const PumpedAction&) = delete;
-
-  void Post(std::function<void()> action);
-  bool Ran() const { return ran_; }
-
- private:
-  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  HWND window_ = nullptr;
-  std::function<void()> action_;
-  bool ran_ = false;
-};
+// Handles this thread's messages, waiting for more, until `done` holds; it is asked after
+// every message.
+inline void PumpUntil(const std::function<bool()>& done) {
+  for (MSG message; !done();) {
+    if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    } else {  // woken by the next message, or soon for a condition another thread changes
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+  }
+}
 
 // Handles the messages waiting for this thread.
-void Pump();
-// Handles this thread's messages, waiting for more, until `done` holds; with `oneByOne`,
-// `done` is asked after every message.
-void PumpUntil(const std::function<bool()>& done, bool oneByOne = false);
+inline void Pump() {
+  PumpUntil([message = MSG{}]() mutable {
+    return !::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+  });
+}
 
-void SetText(HWND control, std::wstring_view text);
-std::wstring Text(HWND control);
-void Click(HWND button);
 // A key pressed and released on the focused control, Shift held if asked, handled as the
 // program's own message loop handles it (dialog keys included), with what follows from it.
-void PressKey(HWND window, WPARAM key, bool shift = false);
-// A left click at the middle of a status-bar panel (0-based), sent or posted.
-void ClickPanel(HWND statusBar, int part, bool post);
+inline void PressKey(HWND window, WPARAM key, bool shift = false) {
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  const BYTE before = std::exchange(keys[VK_SHIFT], shift ? 0x80 : 0);
+  ::SetKeyboardState(keys);
+  const UINT down = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;  // the key up is the next one
+  for (const auto& [message, flags] : {std::pair<UINT, LPARAM>{down, 1}, {down + 1, 0xC0000001}}) {
+    MSG msg = {::GetFocus(), message, key, flags, 0, {}};
+    if (::GetWindowThreadProcessId(msg.hwnd, nullptr) != ::GetCurrentThreadId() && key != VK_TAB &&
+        key != VK_RETURN && key != VK_ESCAPE) {
+      // A control of another thread (the result box) has the key from that thread's loop,
+      // which handles the dialog keys as this one does.
+      ::SendMessageW(msg.hwnd, message, key, flags);
+      continue;
+    }
+    DispatchWindowMessage(window, msg);
+    // What the key left in the queue (its character, a posted command) goes the same way.
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchWindowMessage(window, msg);
+  }
+  keys[VK_SHIFT] = before;
+  ::SetKeyboardState(keys);
+}
 
 // The result box's text as its characters (paragraphs end in "\r").
-std::wstring RichText(HWND box);
-// The box's content as it writes it out in RTF: equal for boxes that show the same.
-std::string RtfOf(HWND box);
-// The progress panel's text.
-std::wstring StatusText(HWND statusBar);
-// One letter per character of RichText: 'R' red, '.' automatic colour, '?' anything else.
-std::string Colours(HWND box);
-// What the colours must be: 'R' for every character inside any occurrence of a keyword.
-std::string ExpectedColours(std::wstring_view text, const std::vector<std::wstring>& keywords);
+inline std::wstring RichText(HWND box) {
+  std::wstring text = WindowText(box);
+  std::erase(text, L'\n');  // when the box gives paragraph ends as CR LF
+  return text;
+}
 
-// A control's rectangle in its parent's client coordinates.
-RECT ClientRect(HWND control);
-RECT OuterRect(HWND window);
-// What the window's surface holds where the control is, one 0x00RRGGBB value per pixel.
-std::vector<std::uint32_t> ShownPixels(HWND control);
+// One letter per character of RichText: 'R' red, '.' automatic colour, '?' anything else or
+// in another font than the box's own, ＭＳ ゴシック 9 pt.
+inline std::string Colours(HWND box) {
+  std::string colours;
+  for (std::size_t i = 0, n = RichText(box).size(); i < n; ++i) {
+    ::SendMessageW(box, EM_SETSEL, i, i + 1);
+    CHARFORMAT2W format = {};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
+    ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    const bool automatic = (format.dwEffects & CFE_AUTOCOLOR) != 0;
+    const bool ownFont = format.szFaceName == std::wstring_view(L"ＭＳ ゴシック") &&
+                         format.yHeight == 180 && (format.dwMask & CFM_FACE) != 0;
+    colours += !ownFont ? '?' : automatic ? '.' : format.crTextColor == RGB(255, 0, 0) ? 'R' : '?';
+  }
+  ::SendMessageW(box, EM_SETSEL, 0, 0);
+  return colours;
+}
+
+// The progress panel's text.
+inline std::wstring StatusText(HWND statusBar) {
+  wchar_t text[512] = {};
+  ::SendMessageW(statusBar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// For checks that print both texts when they fail.
+inline bool StartsWith(const std::wstring& text, std::wstring_view start) {
+  return text.starts_with(start);
+}
 
 // The real window, open in this process.
 class WindowTest : public testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    module_.shared.gSearchPath = u"C:\\windows";
+    form_.emplace(::GetModuleHandleW(nullptr), module_, fileSystem_);
+    form_->Show(SW_SHOWNORMAL);
+    Pump();
+  }
+  void TearDown() override {
+    form_.reset();
+    Pump();
+  }
 
   const frmVekSearch::Controls& c() const { return form_->controls(); }
   HWND hwnd() const { return form_->hwnd(); }
+  HWND box() const { return c().rtbSearchResult; }  // a new one for every search
   // Types the inputs and clicks 検索; Search then waits until the result box is filled.
-  void StartSearch(std::wstring_view keywords, std::wstring_view folder, bool subFolders);
-  void Search(std::wstring_view keywords, std::wstring_view folder, bool subFolders);
-  std::vector<std::wstring> ResultLines() const;
+  void StartSearch(const std::wstring& keywords, const std::wstring& folder, bool subFolders) {
+    ::SetWindowTextW(c().txtKeyWord, keywords.c_str());
+    ::SetWindowTextW(c().txtFilePath, folder.c_str());
+    ::SendMessageW(c().chkSubFolder, BM_SETCHECK, subFolders ? BST_CHECKED : BST_UNCHECKED, 0);
+    ::SendMessageW(c().cmdSearch, BM_CLICK, 0, 0);
+  }
+  void Search(const std::wstring& keywords, const std::wstring& folder, bool subFolders = false) {
+    StartSearch(keywords, folder, subFolders);
+    PumpUntil([this] { return !form_->Searching(); });
+  }
+  // Where the focus is once the window is active again after a message box. Without a window
+  // manager it is not always activated again when the box closes, nor kept active: as a user
+  // would, the test clicks it again.
+  HWND FocusWhenActiveAgain() {
+    PumpUntil([this] {
+      if (::GetActiveWindow() != hwnd()) ::SetActiveWindow(hwnd());
+      return ::GetFocus() != nullptr;
+    });
+    return ::GetFocus();
+  }
+  std::vector<std::wstring> ResultLines() const {
+    std::vector<std::wstring> lines;
+    const std::wstring text = RichText(box());
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+      end = std::min(text.find(L'\r', start), text.size());
+      lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+  }
 
   basVekSearch module_;
   FileSystem* fileSystem_ = nullptr;  // the window's own when not set before SetUp

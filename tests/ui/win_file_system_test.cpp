@@ -1,42 +1,29 @@
 // The Windows file system of the search: folders are recognised by what they are, so that a
-// link back up the tree does not make the walk go round.
-#include "win_file_system.h"
-
+// link back up the tree does not make the walk go round, and files are read to their end.
 #include <windows.h>
 
 #include <winioctl.h>
 
-#include <cstdint>
-#include <string_view>
-
 #include "search_core.h"
-#include "text_convert.h"
 #include "ui_test_support.h"
-#include "wide_text.h"
-#include "win32_handles.h"
 
-namespace vek::ui {
+namespace vek::ui::test {
 namespace {
 
-TEST(WinFileSystemTest, SameFolderHasOneIdentityHoweverItIsSpelled) {
-  test::TempTree tree;
-  tree.Folder(L"a");
-  tree.Folder(L"b");
+TEST(WinFileSystemTest, FolderHasOneIdentityHoweverItIsReachedAndIsWalkedOnce) {
+  TempTree tree;
+  tree.File(L"a\\x.vek", {L"hit"});
+  std::filesystem::create_directories(tree.root() / L"b");
   WinFileSystem fileSystem;
   const auto a = fileSystem.Identity(tree.root() / L"a");
   ASSERT_TRUE(a.has_value());
   EXPECT_EQ(fileSystem.Identity(tree.root() / L"b" / L".." / L"A"), a);
   EXPECT_NE(fileSystem.Identity(tree.root() / L"b"), a);
   EXPECT_FALSE(fileSystem.Identity(tree.root() / L"missing").has_value());
-}
 
-TEST(WinFileSystemTest, LinkBackUpTheTreeIsNotWalkedTwice) {
-  test::TempTree tree;
-  tree.File(L"a\\x.vek", {L"hit"});
   const std::wstring link = (tree.root() / L"a" / L"up").wstring();
   if (!::CreateSymbolicLinkW(link.c_str(), tree.Text().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
     GTEST_SKIP() << "no symbolic links here (error " << ::GetLastError() << ")";
-  WinFileSystem fileSystem;
   SearchState state;
   const SearchOutcome outcome = RunSearch(state, u"hit", ToU16(tree.Text()), true, fileSystem);
   EXPECT_EQ(outcome.results, (ResultList{u"x.vek(1)：hit", u""}));
@@ -44,11 +31,10 @@ TEST(WinFileSystemTest, LinkBackUpTheTreeIsNotWalkedTwice) {
 
 // Past what one ReadFile call can count: the hits at the start, past 4 GiB and at the end.
 TEST(WinFileSystemTest, FilesPastFourGibibytesAreReadToTheirEnd) {
-  test::TempTree tree;
-  const std::filesystem::path big = tree.root() / L"big.vek";
+  TempTree tree;
   {
-    const UniqueHandle file(::CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file(::CreateFileW((tree.root() / L"big.vek").c_str(), GENERIC_WRITE, 0,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_NE(file.get(), INVALID_HANDLE_VALUE);
     DWORD unused = 0;
     ::DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &unused, nullptr);
@@ -62,17 +48,11 @@ TEST(WinFileSystemTest, FilesPastFourGibibytesAreReadToTheirEnd) {
                               nullptr));
     };
     constexpr std::uint64_t kGiB = std::uint64_t{1} << 30;
-    writeAt(0,
-            "\x94\x4c"
-            "1\r\n");
+    writeAt(0, EncodeCp932(u"猫1\r\n"));
     // Holes with a line end every 16 MiB, so that no line is longer than that.
     for (std::uint64_t at = 16 << 20; at < 4 * kGiB + (64 << 20); at += 16 << 20) writeAt(at, "\n");
-    writeAt(4 * kGiB + 10,
-            "\r\n\x94\x4c"
-            "2\r\n");
-    writeAt(4 * kGiB + (64 << 20),
-            "\r\n\x94\x4c"
-            "3");
+    writeAt(4 * kGiB + 10, EncodeCp932(u"\r\n猫2\r\n"));
+    writeAt(4 * kGiB + (64 << 20), EncodeCp932(u"\r\n猫3"));
   }
   WinFileSystem fileSystem;
   SearchState state;
@@ -83,4 +63,4 @@ TEST(WinFileSystemTest, FilesPastFourGibibytesAreReadToTheirEnd) {
 }
 
 }  // namespace
-}  // namespace vek::ui
+}  // namespace vek::ui::test
