@@ -19,6 +19,7 @@
 #include "message_box.h"
 #include "messages.h"
 #include "res/resource_ids.h"
+#include "rich_edit.h"
 #include "rtf.h"
 #include "status_text.h"
 #include "system_error_text.h"
@@ -33,18 +34,14 @@ constexpr wchar_t kClassName[] = L"frmVekSearch";
 
 // Posted by the search thread once the search has returned.
 constexpr UINT kSearchDone = WM_APP + 1;
-// Posted to load the next slice of the result box.
-constexpr UINT kFillStep = WM_APP + 2;
-// Loads the next slice once pending input has been handled: a posted message would go first.
-constexpr UINT_PTR kFillTimer = 2;
 
 constexpr UINT kProgressInterval = 100;  // ms
-// A slice of the result box is sized to load in about this time, so that the window answers
-// between slices; the first is small, so that the first lines show at once. Each load also
-// costs a little more the larger the box already is: slices never get smaller than the
-// minimum, or that cost would come to dominate.
+// A slice of the result box is sized to load in about this time, so that the box answers
+// between slices; the first is about a screenful, so that the first lines show at once. Each
+// load also costs a little more the larger the box already is: later slices never get
+// smaller than the minimum, or that cost would come to dominate.
 constexpr std::chrono::milliseconds kSliceTime{50};
-constexpr std::size_t kFirstSliceLines = 100;
+constexpr std::size_t kFirstSliceLines = 25;
 constexpr std::size_t kMinSliceLines = 100;
 
 // Away from IDOK and IDCANCEL, which the dialog keys send for Enter and Esc: Enter searches
@@ -167,13 +164,6 @@ LRESULT CALLBACK frmVekSearch::ControlProc(HWND control, UINT message, WPARAM wP
     return TRUE;
   }
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(control, ControlProc, id);
-  if (message == WM_LBUTTONDBLCLK) {
-    // The box places the caret first.
-    const LRESULT result = ::DefSubclassProc(control, message, wParam, lParam);
-    auto* form = reinterpret_cast<frmVekSearch*>(self);
-    if (control == form->controls_.rtbSearchResult) form->rtbSearchResult_DblClick();
-    return result;
-  }
   return ::DefSubclassProc(control, message, wParam, lParam);
 }
 
@@ -223,16 +213,16 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kSearchDone:
       OnSearchDone();
       return 0;
-    case kFillStep:
-      FillStep();
+    case kBoxSliceLoaded:
+      OnSliceLoaded(wParam, std::chrono::microseconds(lParam));
+      return 0;
+    case kBoxSetCursor:
+      return OnSetCursor() ? TRUE : FALSE;
+    case kBoxDoubleClick:
+      rtbSearchResult_DblClick();
       return 0;
     case WM_TIMER:
-      if (wParam == kFillTimer) {
-        ::KillTimer(hwnd_, kFillTimer);
-        FillStep();
-      } else if (wParam == kProgressTimer) {
-        ShowProgress();
-      }
+      if (wParam == kProgressTimer) ShowProgress();
       return 0;
     case WM_DESTROY:
       if (quitOnDestroy_) ::PostQuitMessage(0);
@@ -327,7 +317,8 @@ void frmVekSearch::CreateControls() {
   c.cmdSearch = create(L"BUTTON", L"検索", kButton, 0, kIdCmdSearch);
   c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
   c.lblSearchCount = create(L"STATIC", L"問", kLabel, 0, kIdLblSearchCount);
-  c.rtbSearchResult = CreateResultBox();
+  box_ = std::make_unique<ResultBoxThread>(hwnd_, kIdRtbSearchResult, nullptr, true);
+  c.rtbSearchResult = box_->Box();
   c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
   // The design lets labels reach into the boxes below them; with every control clipping its
   // siblings, the labels go to the bottom so that boxes and buttons are drawn whole. Labels
@@ -335,30 +326,6 @@ void frmVekSearch::CreateControls() {
   for (const HWND label : {c.lblFilePath, c.lblKeyWord, c.lblSearchResult, c.lblSearchCount}) {
     ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
-}
-
-// Every search shows its result in a new box: emptying a box that holds a large result takes
-// longer than making a new one. Everything the box needs is set up here.
-HWND frmVekSearch::CreateResultBox() {
-  // Read-only: the result is for reading and copying, and a search replaces it anyway.
-  const HWND box = ::CreateWindowExW(
-      WS_EX_CLIENTEDGE, richEdit_.ClassName(), L"",
-      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
-          ES_READONLY | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
-      0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdRtbSearchResult)),
-      instance_, nullptr);
-  ::SetWindowSubclass(box, ControlProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  AttachReadOnlyBoxBehaviour(box);
-  // Large results must not be cut at the control's default limit of 32K characters.
-  ::SendMessageW(box, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-  // Nothing to undo in a read-only box: keeping the loads as undo steps only costs memory.
-  ::SendMessageW(box, EM_SETUNDOLIMIT, 0, 0);
-  // The caret's moves show where its result line comes from.
-  ::SendMessageW(box, EM_SETEVENTMASK, 0, ENM_SELCHANGE);
-  if (font_) ::SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  CHARFORMAT2W normal = NormalCharFormat();
-  ::SendMessageW(box, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&normal));
-  return box;
 }
 
 void frmVekSearch::ReplaceResultBox() {
@@ -370,13 +337,15 @@ void frmVekSearch::ReplaceResultBox() {
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(old), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
   }();
-  const HWND box = CreateResultBox();
+  const HWND box = nextBox_->Box();
   // Same place in the tab order and on screen.
-  ::SetWindowPos(box, old, place.left, place.top, Width(place), Height(place), SWP_NOACTIVATE);
+  ::SetWindowPos(box, old, place.left, place.top, Width(place), Height(place),
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
   controls_.rtbSearchResult = box;
   if (lastFocus_ == old) lastFocus_ = box;
   if (hadFocus) ::SetFocus(box);
-  ::DestroyWindow(old);
+  // The old box goes on its own thread: destroying a large one takes long.
+  box_ = std::move(nextBox_);
 }
 
 int frmVekSearch::Pixels(double twips) const {
@@ -394,6 +363,9 @@ void frmVekSearch::ApplyDpi(UINT dpi) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   }
   ::SendMessageW(c.cmdDirectory, WM_SETFONT, reinterpret_cast<WPARAM>(directoryFont.get()), TRUE);
+  if (nextBox_) {
+    ::SendMessageW(nextBox_->Box(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  }
   font_ = std::move(font);
   directoryFont_ = std::move(directoryFont);
 
@@ -504,6 +476,9 @@ void frmVekSearch::cmdSearch_Click() {
   sources_ = {};
   ShowProgress();
   ::SetTimer(hwnd_, kProgressTimer, kProgressInterval, nullptr);
+  // Made while the search runs, so that the result does not wait for it.
+  nextBox_ =
+      std::make_unique<ResultBoxThread>(hwnd_, kIdRtbSearchResult, font_.get(), /*visible=*/false);
 
   const HWND window = hwnd_;
   worker_ = std::jthread([this, window, keywordText, folderText, subFolders](std::stop_token stop) {
@@ -526,21 +501,20 @@ void frmVekSearch::OnSearchDone() {
   worker_.join();
   ::KillTimer(hwnd_, kProgressTimer);
   found_.emplace_back();
-  outcome_.results = std::exchange(found_, {});
-  if (closeAfterSearch_) {
-    closeAfterSearch_ = false;
+  content_ = std::make_shared<const BoxContent>(BoxContent{std::exchange(found_, {}), keywords_});
+  if (closeAfterSearch_ || failure_) {
     stage_ = Stage::Idle;
+    nextBox_.reset();  // no result to show
     outcome_ = {};
-    Form_QueryUnload();
-    return;
-  }
-  if (failure_) {
-    stage_ = Stage::Idle;
+    if (std::exchange(closeAfterSearch_, false)) {
+      Form_QueryUnload();
+      return;
+    }
     std::rethrow_exception(std::exchange(failure_, nullptr));
   }
 
   ReplaceResultBox();
-  const std::int32_t count = HitCount(outcome_.results);
+  const std::int32_t count = HitCount(content_->results);
   if (count == 0) {
     SetPlainText(controls_.rtbSearchResult, L"Nothing");
     ::SetWindowTextW(controls_.lblSearchCount, L"");
@@ -552,57 +526,41 @@ void frmVekSearch::OnSearchDone() {
   stage_ = Stage::Filling;
   filled_ = 0;
   sliceLines_ = kFirstSliceLines;
+  ShowStatus(FillStatusText(0, count, separator_));
   FillStep();
 }
 
 void frmVekSearch::FillStep() {
+  const std::size_t lines = content_->results.size() - 1;  // the trailing empty element is no line
+  box_->Load(content_, filled_, std::min(lines, filled_ + sliceLines_));
+}
+
+void frmVekSearch::OnSliceLoaded(std::size_t filled, std::chrono::microseconds took) {
   if (stage_ != Stage::Filling) return;
-  const ResultList& results = outcome_.results;
-  const std::size_t lines = results.size() - 1;  // the trailing empty element is no line
-  const std::size_t last = std::min(lines, filled_ + sliceLines_);
-  const HWND box = controls_.rtbSearchResult;
-  const auto start = std::chrono::steady_clock::now();
-  // Without redrawing inside the load, which would lay out and repaint the whole box each time.
-  ::SendMessageW(box, WM_SETREDRAW, FALSE, 0);
-  AppendRtf(box, ResultRtfPiece(results, filled_, last, keywords_));
-  ::SendMessageW(box, WM_SETREDRAW, TRUE, 0);
-  ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
-  // Painted now, and counted into the slice's time: a steady stream of posted messages would
-  // keep WM_PAINT waiting.
-  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-  const auto took = std::chrono::steady_clock::now() - start;
-  filled_ = last;
+  filled_ = filled;
   // The next slice sized to the time this one took: a slow slice shrinks the next one at once,
   // a quick one lets it grow by at most double, so that one lucky slice cannot make a long one.
   using Seconds = std::chrono::duration<double>;
-  const double scale = std::min(Seconds(kSliceTime) / Seconds(took), 2.0);
+  const double scale =
+      std::min(Seconds(kSliceTime) / Seconds(std::max(took, std::chrono::microseconds(1))), 2.0);
   sliceLines_ =
       std::max(kMinSliceLines, static_cast<std::size_t>(static_cast<double>(sliceLines_) * scale));
+  const std::size_t lines = content_->results.size() - 1;
   ShowStatus(FillStatusText(static_cast<std::int32_t>(filled_), static_cast<std::int32_t>(lines),
                             separator_));
   if (filled_ == lines) {
     EndSearch();
     return;
   }
-  ContinueFill();
-}
-
-void frmVekSearch::ContinueFill() {
-  // Posted messages are fetched before input; a timer message comes after it.
-  if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0) {
-    ::SetTimer(hwnd_, kFillTimer, USER_TIMER_MINIMUM, nullptr);
-  } else {
-    ::PostMessageW(hwnd_, kFillStep, 0, 0);
-  }
+  FillStep();
 }
 
 void frmVekSearch::EndSearch() {
   stage_ = Stage::Idle;
-  ::KillTimer(hwnd_, kFillTimer);
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started_);
   // The hint takes the summary's place: when nothing was found it is what the user needs.
-  const std::u16string hint = FullWidthSpaceHint(keywords_, HitCount(outcome_.results));
+  const std::u16string hint = FullWidthSpaceHint(keywords_, HitCount(content_->results));
   summary_ = hint.empty() ? SummaryStatusText(progress_->filesSearched, took.count(),
                                               outcome_.walkCancelled, separator_)
                           : hint;

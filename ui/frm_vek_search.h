@@ -8,13 +8,14 @@
 #include <chrono>
 #include <cstddef>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "result_box_thread.h"
 #include "result_sources.h"
-#include "rich_edit.h"
 #include "search_core.h"
 #include "win32_handles.h"
 #include "win_file_system.h"
@@ -61,8 +62,8 @@ class frmVekSearch {
   bool Filling() const { return stage_ == Stage::Filling; }
 
  private:
-  // A search runs on a thread of its own, then the window fills the result box a slice at a
-  // time between other messages; it answers all along.
+  // A search runs on a thread of its own, then the result box, on a thread of its own too,
+  // fills a slice at a time; the window answers all along.
   enum class Stage { Idle, Searching, Filling };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -76,7 +77,6 @@ class frmVekSearch {
   bool OnSetCursor();
 
   void CreateControls();
-  HWND CreateResultBox();
   void ReplaceResultBox();
   void ApplyDpi(UINT dpi);
   int Pixels(double twips) const;
@@ -90,7 +90,7 @@ class frmVekSearch {
   bool ValidateInput();
   void OnSearchDone();
   void FillStep();
-  void ContinueFill();
+  void OnSliceLoaded(std::size_t filled, std::chrono::microseconds took);
   void EndSearch();
   void ShowProgress();
   void ShowStatus(const std::u16string& text);
@@ -100,7 +100,6 @@ class frmVekSearch {
   void rtbSearchResult_DblClick();
 
   basVekSearch& module_;
-  RichEditLibrary richEdit_;  // outlives the result box
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   Controls controls_;
@@ -119,16 +118,20 @@ class frmVekSearch {
   std::optional<SearchProgress> progress_;
   // Written by the search thread, read by the window once it has joined that thread.
   SearchOutcome outcome_;
+  // The result lines of the last search, with its keywords, as its box shows them.
+  std::shared_ptr<const BoxContent> content_;
   std::exception_ptr failure_;
   KeywordList keywords_;
   // The search thread's result lines and where they come from; the result lines move into
-  // the outcome once the search is done.
+  // the box's content once the search is done.
   ResultList found_;
   ResultSources sources_;
-  std::u16string summary_;      // shown again when the caret leaves the result lines
-  std::size_t filled_ = 0;      // result lines in the box so far
-  std::size_t sliceLines_ = 0;  // result lines in the next slice
-  std::jthread worker_;         // last: stopped and joined before the rest goes
+  std::u16string summary_;                    // shown again when the caret leaves the result lines
+  std::size_t filled_ = 0;                    // result lines in the box so far
+  std::size_t sliceLines_ = 0;                // result lines in the next slice
+  std::unique_ptr<ResultBoxThread> box_;      // controls_.rtbSearchResult
+  std::unique_ptr<ResultBoxThread> nextBox_;  // made while a search runs, for its result
+  std::jthread worker_;                       // last: stopped and joined before the rest goes
 };
 
 }  // namespace vek::ui

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 namespace vek::ui {
@@ -78,6 +79,41 @@ void ShowContextMenu(HWND box, LPARAM where) {
   }
 }
 
+// The selection as text and as RTF, put on the clipboard at once rather than left for the box to
+// render on request: the box's thread ends with its box, and a later request would find no one.
+void CopySelection(HWND box) {
+  CHARRANGE selection = {};
+  ::SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  if (selection.cpMin == selection.cpMax) return;
+  // Each paragraph mark may become CR LF.
+  std::wstring text(2 * static_cast<std::size_t>(selection.cpMax - selection.cpMin) + 1, L'\0');
+  GETTEXTEX get = {};
+  get.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  get.flags = GT_SELECTION | GT_USECRLF;
+  get.codepage = 1200;  // UTF-16
+  text.resize(static_cast<std::size_t>(::SendMessageW(
+      box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()))));
+  const std::string rtf = StreamOutRtf(box, SF_RTF | SFF_SELECTION);
+
+  const auto global = [](const void* data, std::size_t size) {
+    const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    if (memory != nullptr) {
+      std::memcpy(::GlobalLock(memory), data, size);
+      ::GlobalUnlock(memory);
+    }
+    return memory;
+  };
+  if (!::OpenClipboard(box)) return;
+  ::EmptyClipboard();
+  ::SetClipboardData(CF_UNICODETEXT, global(text.c_str(), (text.size() + 1) * sizeof(wchar_t)));
+  ::SetClipboardData(::RegisterClipboardFormatW(CF_RTF), global(rtf.c_str(), rtf.size() + 1));
+  ::CloseClipboard();
+}
+
+bool IsCopyKey(WPARAM key) {
+  return (::GetKeyState(VK_CONTROL) & 0x8000) != 0 && (key == 'C' || key == VK_INSERT);
+}
+
 bool IsMenuKey(WPARAM key) {
   return key == VK_APPS || (key == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000) != 0);
 }
@@ -104,7 +140,14 @@ LRESULT CALLBACK ReadOnlyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM l
         ShowContextMenu(box, -1);
         return 0;
       }
+      if (message == WM_KEYDOWN && IsCopyKey(wParam)) {
+        CopySelection(box);
+        return 0;
+      }
       break;
+    case WM_COPY:
+      CopySelection(box);
+      return 0;
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
     case WM_KEYUP:
@@ -162,6 +205,20 @@ CHARFORMAT2W NormalCharFormat() {
   format.bPitchAndFamily = FIXED_PITCH | FF_MODERN;
   std::wcsncpy(format.szFaceName, L"ＭＳ ゴシック", LF_FACESIZE - 1);
   return format;
+}
+
+std::string StreamOutRtf(HWND box, WPARAM format) {
+  std::string rtf;
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
+  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* taken) -> DWORD {
+    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<const char*>(buffer),
+                                                   static_cast<std::size_t>(size));
+    *taken = size;
+    return 0;
+  };
+  ::SendMessageW(box, EM_STREAMOUT, format, reinterpret_cast<LPARAM>(&stream));
+  return rtf;
 }
 
 void StreamInRtf(HWND box, std::string_view rtf) {

@@ -5,6 +5,7 @@
 
 #include <richedit.h>
 
+#include <string>
 #include <string_view>
 
 #include "win32_handles.h"
@@ -25,6 +26,9 @@ class RichEditLibrary {
 
 // The box's normal character format: ＭＳ ゴシック 9 pt, Shift-JIS, automatic colour.
 CHARFORMAT2W NormalCharFormat();
+
+// The content, or with SFF_SELECTION in `format` the selection, as the box writes it out.
+std::string StreamOutRtf(HWND box, WPARAM format);
 
 // Replaces the whole content with the RTF document.
 void StreamInRtf(HWND box, std::string_view rtf);

@@ -9,6 +9,8 @@
 //   first   the first lines in the box      count   the count label set
 //   full    the box at its final length     box     a new result box made (the search ended)
 //   stall   the longest time between two answers of the window (less the 5 ms pause)
+//   at      when that longest wait began
+//   boxwait the longest time the result box took to answer
 //   single  one EM_STREAMIN of the same highlighted RTF, in a box of this process
 #include <windows.h>
 
@@ -16,6 +18,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -41,6 +44,17 @@ constexpr int kLblSearchCount = 108;
 constexpr int kRtbSearchResult = 109;
 
 constexpr wchar_t kUnset[] = L"-";  // put into the count label before each click
+
+// The result box that shows: the box for the next result is made hidden while the search runs,
+// under the same identifier.
+HWND ResultBox(HWND window) {
+  HWND found = nullptr;
+  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (::GetDlgCtrlID(child) == kRtbSearchResult && ::IsWindowVisible(child)) found = child;
+  }
+  return found;
+}
 
 double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
@@ -91,46 +105,68 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
   Send(::GetDlgItem(window, kTxtKeyWord), WM_SETTEXT, 0,
        reinterpret_cast<LPARAM>(keywords.c_str()));
   Send(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kUnset));
-  const HWND oldBox = ::GetDlgItem(window, kRtbSearchResult);
+  const HWND oldBox = ResultBox(window);
   const LRESULT oldLength = Send(oldBox, WM_GETTEXTLENGTH, 0, 0);
 
   const auto click = Clock::now();
   ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCmdSearch, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(window, kCmdSearch)));
-  double first = -1, count = -1, full = -1, box = -1, stall = 0;
+  // The label is asked on a thread of its own: a question to the result box waits for the
+  // box's thread, which must not count against the window.
+  std::mutex mutex;
+  std::wstring shown = kUnset;
+  double stall = 0, stallAt = 0;
+  std::jthread prober([&](std::stop_token stop) {
+    auto lastAnswer = click;
+    while (!stop.stop_requested()) {
+      std::this_thread::sleep_for(5ms);
+      const std::optional<std::wstring> answer = Text(label);
+      if (!answer) continue;
+      // The time between two answers, less the pause between two questions.
+      const auto answered = Clock::now();
+      const std::lock_guard lock(mutex);
+      if (Ms(answered - lastAnswer) - 5 > stall) {
+        stall = Ms(answered - lastAnswer) - 5;
+        stallAt = Ms(lastAnswer - click);
+      }
+      lastAnswer = answered;
+      shown = *answer;
+    }
+  });
+  double first = -1, count = -1, full = -1, box = -1, boxWait = 0;
   LRESULT length = oldLength;
   auto lastChange = click;
-  auto lastAnswer = click;
-  std::wstring shown = kUnset;
-  for (;;) {
+  while (Clock::now() - click < 300s) {  // reported as it stands after that
     std::this_thread::sleep_for(5ms);
-    const std::optional<std::wstring> answer = Text(label);
-    if (Clock::now() - click > 300s) break;  // reported as it stands
-    if (!answer) continue;
-    shown = *answer;
-    // The time between two answers, less the pause between two questions.
-    const auto answered = Clock::now();
-    stall = std::max(stall, Ms(answered - lastAnswer) - 5);
-    lastAnswer = answered;
-    const HWND current = ::GetDlgItem(window, kRtbSearchResult);
+    const HWND current = ResultBox(window);
+    const auto asked = Clock::now();
     const LRESULT now = Send(current, WM_GETTEXTLENGTH, 0, 0);
+    boxWait = std::max(boxWait, Ms(Clock::now() - asked));
     const double at = Ms(Clock::now() - click);
+    bool counted = false;
+    {
+      const std::lock_guard lock(mutex);
+      counted = shown != kUnset;
+    }
     if (box < 0 && current != oldBox) box = at;
-    if (count < 0 && shown != kUnset) count = at;
+    if (count < 0 && counted) count = at;
     if (first < 0 && now > 0 && (current != oldBox || now != oldLength || count >= 0)) first = at;
     if (now != length) {
       length = now;
       lastChange = Clock::now();
       full = at;
     }
-    if (count >= 0 && Clock::now() - lastChange > 1500ms) break;
+    // The box fills on a thread of its own: its first slice may come well after the count.
+    if (count >= 0 && Clock::now() - lastChange > 5s) break;
   }
+  prober.request_stop();
+  prober.join();
   if (full < 0) full = count;  // the same length as before: full when the count was set
   const double single = SingleLoad(folder, keywords);
   std::printf(
-      "%-8ls first %8.0f  count %8.0f  full %8.0f  box %8.0f  stall %7.0f  single %7.0f"
-      "  label %ls\n",
-      name.c_str(), first, count, full, box, stall, single, shown.c_str());
+      "%-8ls first %8.0f  count %8.0f  full %8.0f  box %8.0f  stall %7.0f  at %8.0f"
+      "  boxwait %6.0f  single %7.0f  label %ls\n",
+      name.c_str(), first, count, full, box, stall, stallAt, boxWait, single, shown.c_str());
   std::fflush(stdout);
 }
 
@@ -150,11 +186,12 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "cannot start %ls\n", argv[1]);
     return 1;
   }
-  // The window exists before its controls do: wait for the controls.
+  // The window exists before its controls do, and what is typed before it shows would be
+  // overwritten by its start-up: wait until it shows.
   HWND window = nullptr;
   for (int i = 0; i < 3000; ++i) {
     window = ::FindWindowW(L"frmVekSearch", nullptr);
-    if (window != nullptr && ::GetDlgItem(window, kLblSearchCount) != nullptr) break;
+    if (window != nullptr && ::IsWindowVisible(window)) break;
     window = nullptr;
     std::this_thread::sleep_for(10ms);
   }

@@ -87,18 +87,21 @@ struct Watch {
   std::function<std::optional<std::wstring>(HWND)> read = Describe;
 };
 
-// Watches this (the window's) thread from a second one for the visible windows of one class
-// that a modal call opens: each new one is read, once `read` finds it showing what a user would
-// wait for, and then answered with the posted message, so that the modal call returns.
+// Watches this process from a second thread for the visible windows of one class that a modal
+// call opens (the result box's menu comes from the box's own thread): each new one is read, once
+// `read` finds it showing what a user would wait for, and then answered with the posted message,
+// so that the modal call returns.
 class Watcher {
  public:
   explicit Watcher(Watch watch = {})
-      : thread_([this, watch, thread = ::GetCurrentThreadId()](std::stop_token stop) {
+      : thread_([this, watch](std::stop_token stop) {
           for (std::vector<HWND> answered; !stop.stop_requested(); ::Sleep(10)) {
             for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, watch.className,
                                                                   nullptr)) != nullptr;) {
-              if (::GetWindowThreadProcessId(window, nullptr) != thread ||
-                  !::IsWindowVisible(window) || std::ranges::count(answered, window) != 0) {
+              DWORD process = 0;
+              ::GetWindowThreadProcessId(window, &process);
+              if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
+                  std::ranges::count(answered, window) != 0) {
                 continue;
               }
               const std::optional<std::wstring> seen = watch.read(window);
@@ -152,6 +155,13 @@ inline void PressKey(HWND window, WPARAM key, bool shift = false) {
   const UINT down = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN;  // the key up is the next one
   for (const auto& [message, flags] : {std::pair<UINT, LPARAM>{down, 1}, {down + 1, 0xC0000001}}) {
     MSG msg = {::GetFocus(), message, key, flags, 0, {}};
+    if (::GetWindowThreadProcessId(msg.hwnd, nullptr) != ::GetCurrentThreadId() && key != VK_TAB &&
+        key != VK_RETURN && key != VK_ESCAPE) {
+      // A control of another thread (the result box) has the key from that thread's loop,
+      // which handles the dialog keys as this one does.
+      ::SendMessageW(msg.hwnd, message, key, flags);
+      continue;
+    }
     DispatchWindowMessage(window, msg);
     // What the key left in the queue (its character, a posted command) goes the same way.
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchWindowMessage(window, msg);
