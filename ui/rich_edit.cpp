@@ -95,18 +95,22 @@ void CopySelection(HWND box) {
       box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()))));
   const std::string rtf = StreamOutRtf(box, SF_RTF | SFF_SELECTION);
 
-  const auto global = [](const void* data, std::size_t size) {
+  // A format is offered only with its data: a null handle would promise to render it later.
+  const auto offer = [](UINT format, const void* data, std::size_t size) {
     const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    if (memory != nullptr) {
-      std::memcpy(::GlobalLock(memory), data, size);
+    if (memory == nullptr) return;
+    void* const target = ::GlobalLock(memory);
+    if (target != nullptr) {
+      std::memcpy(target, data, size);
       ::GlobalUnlock(memory);
+      if (::SetClipboardData(format, memory) != nullptr) return;  // the clipboard owns it now
     }
-    return memory;
+    ::GlobalFree(memory);
   };
   if (!::OpenClipboard(box)) return;
   ::EmptyClipboard();
-  ::SetClipboardData(CF_UNICODETEXT, global(text.c_str(), (text.size() + 1) * sizeof(wchar_t)));
-  ::SetClipboardData(::RegisterClipboardFormatW(CF_RTF), global(rtf.c_str(), rtf.size() + 1));
+  offer(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+  offer(::RegisterClipboardFormatW(CF_RTF), rtf.c_str(), rtf.size() + 1);
   ::CloseClipboard();
 }
 
