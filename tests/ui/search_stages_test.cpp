@@ -14,7 +14,6 @@ namespace {
 // The test's thread arms and releases it between searches.
 class GatedFileSystem final : public StdFileSystem {
  public:
-  ~GatedFileSystem() override { Release(); }
   void Arm(std::wstring at) {
     at_ = std::move(at);
     held_ = false;
@@ -72,31 +71,14 @@ class SearchStagesTest : public WindowTest {
   }
   std::wstring Progress() {
     ::SendMessageW(hwnd(), WM_TIMER, frmVekSearch::kProgressTimer, 0);
-    return StatusText(c().StatusBar1);
-  }
-  // Closes the window while the search waits at the gate: it leaves the screen at once and,
-  // once the search has stopped, the program, without showing a result on the way.
-  void CloseAtTheGate() {
-    const HWND window = hwnd();
-    const HWND countLabel = c().lblSearchCount;
-    const std::wstring count = WindowText(countLabel);
-    ::SendMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(::IsWindowVisible(window));
-    EXPECT_FALSE(module_.shared.gFileList.empty());  // left alone while the search runs
-    gate_.Release();
-    PumpUntil([&] {
-      if (!::IsWindow(window)) return true;
-      EXPECT_EQ(WindowText(countLabel), count);
-      return false;
-    });
-    EXPECT_TRUE(module_.shared.gFileList.empty());
+    return Status();
   }
 
   GatedFileSystem gate_;
   TempTree tree_;
 };
 
-TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWalkCancels) {
+TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressCancelAndClose) {
   SearchUntil(L"\\d000", L"ファイル収集中：1件");  // root listed, d000 about to be
   // The pointer over the window and over each of its controls.
   const auto pointers = [this] {
@@ -113,8 +95,7 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
   const HCURSOR hourglass = ::LoadCursorW(nullptr, IDC_WAIT);
   // The window and its 11 controls, and the box made for the result once its thread has made it.
   const std::vector<HCURSOR> shown = pointers();
-  EXPECT_GE(shown.size(), 12u);
-  for (const HCURSOR pointer : shown) EXPECT_EQ(pointer, hourglass);
+  EXPECT_TRUE(shown.size() >= 12 && std::ranges::count(shown, hourglass) == std::ssize(shown));
   {
     // Unchecked, an empty keyword would be refused with a message box, and the folder button
     // would open the folder browser.
@@ -122,7 +103,7 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
     ::SetWindowTextW(c().txtKeyWord, L"");
     ::SendMessageW(c().cmdSearch, BM_CLICK, 0, 0);
     ::SendMessageW(c().cmdDirectory, BM_CLICK, 0, 0);
-    Pump();
+    PumpUntil();
     EXPECT_TRUE(watcher.Seen().empty());
   }
   // A click in the first panel cancels, in the second not.
@@ -139,8 +120,8 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
   // d000 was listed, then the walk stopped: its hits and the root's, counted as ever.
   EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"0.vek(1)：hit root", L"x.vek(1)：hit 0"}));
   EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
-  EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"収集を中止：見つけた2ファイルのみ検索　");
-  for (const HCURSOR pointer : pointers()) EXPECT_NE(pointer, hourglass);
+  EXPECT_TRUE(Status().starts_with(L"収集を中止：見つけた2ファイルのみ検索　")) << Status();
+  EXPECT_EQ(std::ranges::count(pointers(), hourglass), 0);
 
   // The cancel is forgotten: all 201 files are found. Held now while the matching reads d150.
   SearchUntil(L"\\d150\\x.vek", L"検索中：");
@@ -149,18 +130,23 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
   ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_UNCHECKED, 0);
   PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) == 0; });
   EXPECT_TRUE(form_->Searching());
-  CloseAtTheGate();
+
+  // Closed now, the window leaves the screen at once and, once the search has stopped, the
+  // program, without showing a result on the way.
+  const HWND window = hwnd(), countLabel = c().lblSearchCount;
+  ::SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindowVisible(window));
+  EXPECT_FALSE(module_.shared.gFileList.empty());  // left alone while the search runs
+  gate_.Release();
+  PumpUntil([&] {
+    if (!::IsWindow(window)) return true;
+    EXPECT_EQ(WindowText(countLabel), L"2問");
+    return false;
+  });
+  EXPECT_TRUE(module_.shared.gFileList.empty());
 }
 
-TEST_F(SearchStagesTest, ClosingDuringTheWalkStopsItWhereItWas) {
-  SearchUntil(L"\\d000", L"ファイル収集中：1件");
-  CloseAtTheGate();
-  EXPECT_EQ(module_.shared.gFileCount, 2);
-}
-
-using FillStageTest = WindowTest;
-
-TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCleanly) {
+TEST_F(WindowTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCleanly) {
   TempTree tree;
   // Large enough to fill in several slices, whatever the speed of the machine.
   std::vector<std::wstring> lines;
@@ -178,7 +164,7 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   StartSearch(L"検索 abc", tree.Text(), false);
   PumpUntil([this] { return form_->Filling(); });
   EXPECT_EQ(WindowText(c().lblSearchCount), L"3,000問");  // known before the box is full
-  EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"表示中：");
+  EXPECT_TRUE(Status().starts_with(L"表示中：")) << Status();
   // A message posted now is handled while the box fills.
   ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_CHECKED, 0);
   PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) != 0; });
@@ -189,24 +175,20 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
 
   // The same search again: a new box in the old one's place, the same content.
   const HWND first = box();
-  RECT place, replaced;
-  ::GetWindowRect(first, &place);
+  const Box place = BoxOf(first);
   Search(L"検索 abc", tree.Text());
   EXPECT_FALSE(::IsWindowVisible(first));
   EXPECT_NE(::GetParent(first), hwnd());  // the old box goes on its own thread
   PumpUntil([&] { return !::IsWindow(first); });
   EXPECT_TRUE(rtf() == filled);
-  ::GetWindowRect(box(), &replaced);
-  EXPECT_TRUE(::EqualRect(&place, &replaced));
+  EXPECT_EQ(BoxOf(box()), place);
   // The labels lie below every other control: the box follows 検索 in the tab order.
   EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), box());
 
   // The slices read back as one load of the whole document would, line for line, colour for
   // colour.
   StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(results)), {u"検索", u"abc"}));
-  const std::string loaded = rtf();
-  EXPECT_TRUE(loaded == filled) << "from byte "
-                                << std::ranges::mismatch(loaded, filled).in1 - loaded.begin();
+  EXPECT_TRUE(rtf() == filled);
 
   // Closing while the box fills ends the fill and the window at once.
   StartSearch(L"検索 abc", tree.Text(), false);
@@ -214,7 +196,6 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   const HWND window = hwnd();
   ::SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(::IsWindow(window));
-  Pump();
 }
 
 }  // namespace
