@@ -15,7 +15,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -178,25 +177,28 @@ inline std::wstring RichText(HWND box) {
   return text;
 }
 
-// One letter per character of RichText: 'R' red, '.' automatic colour, '?' anything else or
-// in another font than the box's own, ＭＳ ゴシック 9 pt.
-inline std::string Colours(HWND box) {
-  std::string colours;
-  for (std::size_t i = 0, n = RichText(box).size(); i < n; ++i) {
+// RichText with its red runs in brackets; a character in any other colour than red or the
+// automatic one, or in another font than the box's own, ＭＳ ゴシック 9 pt, is followed by '?'.
+inline std::wstring MarkedText(HWND box) {
+  std::wstring marked;
+  bool inRed = false;
+  const std::wstring text = RichText(box);
+  for (std::size_t i = 0; i < text.size(); ++i) {
     ::SendMessageW(box, EM_SETSEL, i, i + 1);
     CHARFORMAT2W format = {};
     format.cbSize = sizeof(format);
     format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
     ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    const bool automatic = (format.dwEffects & CFE_AUTOCOLOR) != 0;
+    const bool red = !automatic && format.crTextColor == RGB(255, 0, 0);
     const bool ownFont = format.szFaceName == std::wstring_view(L"ＭＳ ゴシック") &&
                          format.yHeight == 180 && (format.dwMask & CFM_FACE) != 0;
-    colours += !ownFont                               ? '?'
-               : (format.dwEffects & CFE_AUTOCOLOR)   ? '.'
-               : format.crTextColor == RGB(255, 0, 0) ? 'R'
-                                                      : '?';
+    if (red != std::exchange(inRed, red)) marked += red ? L'[' : L']';
+    marked += text[i];
+    if (!ownFont || (!automatic && !red)) marked += L'?';
   }
   ::SendMessageW(box, EM_SETSEL, 0, 0);
-  return colours;
+  return marked + (inRed ? L"]" : L"");
 }
 
 // The real window, open in this process.
@@ -236,13 +238,6 @@ class WindowTest : public testing::Test {
       return ::GetFocus() != nullptr;
     });
     return ::GetFocus();
-  }
-  // The result box's lines.
-  std::vector<std::wstring> ResultLines() const {
-    std::vector<std::wstring> lines;
-    std::wistringstream text(RichText(box()));
-    for (std::wstring line; std::getline(text, line, L'\r');) lines.push_back(line);
-    return lines;
   }
   // The progress panel's text.
   std::wstring Status() const {
