@@ -1,7 +1,6 @@
-// What the window does at each stage of a search (the walk, the matching, the filling of the
-// result box): it goes on handling messages, ignores a second search, shows its progress and
-// closes on request. The search is held at a chosen point through a gated file system, so
-// every check follows from the order of events, not from timing.
+// The window at each stage of a search (walk, matching, filling the result box): it answers,
+// ignores a second search, shows its progress and closes on request. A gated file system holds
+// the search at a chosen point, so every check follows from the order of events, not timing.
 #include "rich_edit.h"
 #include "rtf.h"
 #include "ui_test_support.h"
@@ -9,8 +8,7 @@
 namespace vek::ui::test {
 namespace {
 
-// The portable file system with a gate: listing the folder or opening the file whose path ends
-// in the armed text waits until Release(), so that a test can act while a search stands there.
+// Listing the folder or opening the file whose path ends in the armed text waits until Release().
 // The test's thread arms and releases it between searches.
 class GatedFileSystem final : public StdFileSystem {
  public:
@@ -116,9 +114,9 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressCancelAnd
   gate_.Release();
   PumpUntil([this] { return !form_->Searching(); });
   // d000 was listed, then the walk stopped: its hits and the root's, counted as ever.
-  EXPECT_EQ(RichText(box()), L"0.vek(1)：hit root\rx.vek(1)：hit 0\r");
-  EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
   EXPECT_TRUE(Status().starts_with(L"収集を中止：見つけた2ファイルのみ検索　")) << Status();
+  EXPECT_EQ(MarkedText(box()), L"0.vek(1)：[hit] root\rx.vek(1)：[hit] 0\r");
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
   EXPECT_EQ(std::ranges::count(pointers(), hourglass), 0);
 
   // The cancel is forgotten: all 201 files are found. Held now while the matching reads d150.
@@ -183,8 +181,7 @@ TEST_F(WindowTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplac
   // The labels lie below every other control: the box follows 検索 in the tab order.
   EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), box());
 
-  // The slices read back as one load of the whole document would, line for line, colour for
-  // colour.
+  // The slices read back as one load of the whole document would, colours included.
   StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(results)), {u"検索", u"abc"}));
   EXPECT_TRUE(rtf() == filled);
 

@@ -170,19 +170,13 @@ inline Box BoxOf(HWND control) {
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-// The result box's text as its characters (paragraphs end in "\r").
-inline std::wstring RichText(HWND box) {
-  std::wstring text = WindowText(box);
-  std::erase(text, L'\n');  // when the box gives paragraph ends as CR LF
-  return text;
-}
-
-// RichText with its red runs in brackets; a character in any other colour than red or the
-// automatic one, or in another font than the box's own, ＭＳ ゴシック 9 pt, is followed by '?'.
+// The result box's text, paragraphs ended by "\r", with its red runs in brackets; a character in
+// another colour than red or the automatic one, or in another font than the box's own,
+// ＭＳ ゴシック 9 pt, is followed by '?'.
 inline std::wstring MarkedText(HWND box) {
-  std::wstring marked;
+  std::wstring text = WindowText(box), marked;
+  std::erase(text, L'\n');  // when the box gives paragraph ends as CR LF
   bool inRed = false;
-  const std::wstring text = RichText(box);
   for (std::size_t i = 0; i < text.size(); ++i) {
     ::SendMessageW(box, EM_SETSEL, i, i + 1);
     CHARFORMAT2W format = {};
@@ -230,8 +224,7 @@ class WindowTest : public testing::Test {
     PumpUntil([this] { return !form_->Searching(); });
   }
   // Where the focus is once the window is active again after a message box. Without a window
-  // manager it is not always activated again when the box closes, nor kept active: as a user
-  // would, the test clicks it again.
+  // manager it is not always activated again, nor kept active: the test clicks it, as a user would.
   HWND FocusWhenActiveAgain() {
     PumpUntil([this] {
       if (::GetActiveWindow() != hwnd()) ::SetActiveWindow(hwnd());
