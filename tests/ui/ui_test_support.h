@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <imm.h>
 #include <richedit.h>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// The real window as a user sees and drives it: captions and geometry, Enter, Tab and Esc, the
-// result box's menu and the "..." button; then searches, with what the result box, the count
-// label, the status bar and the message boxes show. 96 DPI: 15 twips a pixel.
+// The real window as a user sees and drives it: captions, geometry, input method, keys, the result
+// box's menu and the "..." button, then searches and what they show. 96 DPI: 15 twips a pixel.
 #include <windows.h>
 
 #include "explorer.h"
@@ -57,17 +56,24 @@ TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAFor
   RECT client;  // the status bar docked to the bottom edge
   ::GetClientRect(hwnd(), &client);
   EXPECT_EQ(BoxOf(c().StatusBar1), (Box{0, client.bottom - bar[3], client.right, bar[3]}));
-
   EXPECT_EQ(::GetFocus(), c().chkSubFolder);
 
-  // Enter in either text box searches as the button does.
+  // The keyword box opens hiragana input, the folder box closes the input method; Enter in
+  // either searches as the button does.
   TempTree tree;
   tree.File(L"a.vek", {L"abc 1", L"xyz", L"abc 2"});
   ::SetWindowTextW(c().txtFilePath, tree.Text().c_str());
+  constexpr DWORD kHiragana = IME_CMODE_NATIVE | IME_CMODE_FULLSHAPE;
   for (const auto& [keywords, focus, count] :
-       {std::tuple{L"xyz", c().txtFilePath, L"1問"}, {L"abc", c().txtKeyWord, L"2問"}}) {
+       {std::tuple{L"xyz", c().txtKeyWord, L"1問"}, {L"abc", c().txtFilePath, L"2問"}}) {
     ::SetWindowTextW(c().txtKeyWord, keywords);
     ::SetFocus(focus);
+    const HIMC context = ::ImmGetContext(focus);
+    DWORD mode = 0, sentence = 0;
+    ::ImmGetConversionStatus(context, &mode, &sentence);
+    EXPECT_EQ(::ImmGetOpenStatus(context) && (mode & (kHiragana | IME_CMODE_KATAKANA)) == kHiragana,
+              focus == c().txtKeyWord);
+    ::ImmReleaseContext(focus, context);
     PressKey(hwnd(), VK_RETURN);
     PumpUntil([this] { return !form_->Searching(); });
     EXPECT_EQ(WindowText(c().lblSearchCount), count);
@@ -97,9 +103,7 @@ TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAFor
     ::SendMessageW(box(), WM_RBUTTONUP, 0, MAKELPARAM(width / 2, height / 2));
     EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C) grey|-|すべて選択(&A)"});
   }
-  ::OpenClipboard(nullptr);
-  ::EmptyClipboard();
-  ::CloseClipboard();
+  if (::OpenClipboard(nullptr) && ::EmptyClipboard()) ::CloseClipboard();
   {
     Watcher watcher(Menu(L'c'));
     PressKey(hwnd(), VK_F10, true);
@@ -154,7 +158,6 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
   Search(L"検索 abc", tree.Text());
   EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
   Search(L"検索 abc", tree.Text(), true);
-  EXPECT_TRUE(watcher.Seen().empty());
   // The file-name prefix is coloured like the line itself; all in the box's font.
   EXPECT_EQ(MarkedText(box()),
             L"[検索]メモ.vek(1)：第1問 [検索]の基本 [abc]\r[検索]メモ.vek(2)：[abc検索] " +
@@ -180,7 +183,6 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
   Search(L"a\\b{c} ｶﾀｶﾅ abc abcd aaa ① 漢", tree.Text() + L"\\c");
   EXPECT_EQ(MarkedText(box()),
             L"k.vek(1)：x [a\\b{c}] y [ｶﾀｶﾅ] z [abcd]-[aaaa]-[abc] [①] [漢]字\r");
-  EXPECT_TRUE(watcher.Seen().empty());
 
   // Nothing found: shown in the normal colour though red was there, no count, focus not moved;
   // the hint about the full-width space takes the summary's place.
