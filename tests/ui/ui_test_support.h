@@ -171,9 +171,9 @@ inline Box BoxOf(HWND control) {
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-// The result box's text, paragraphs ended by "\r", with its red runs in brackets; a character in
-// another colour than red or the automatic one, or in another font than the box's own,
-// ＭＳ ゴシック 9 pt, is followed by '?'.
+// The result box's text, paragraphs ended by "\r", red runs in brackets, '?' after a character
+// in another colour than red or automatic, or in another font than ＭＳ ゴシック 9 pt. Reading
+// moves the caret to the start, and so the status text to the first line's file.
 inline std::wstring MarkedText(HWND box) {
   std::wstring text = WindowText(box), marked;
   std::erase(text, L'\n');  // when the box gives paragraph ends as CR LF
