@@ -1,7 +1,6 @@
-// What the window does at each stage of a search (the walk, the matching, the filling of the
-// result box): it goes on handling messages, ignores a second search, shows its progress and
-// closes on request. The search is held at a chosen point through a gated file system, so
-// every check follows from the order of events, not from timing.
+// The window at each stage of a search (walk, matching, filling the result box): it answers,
+// ignores a second search, shows its progress and closes on request. A gated file system holds
+// the search at a chosen point, so every check follows from the order of events, not timing.
 #include "rich_edit.h"
 #include "rtf.h"
 #include "ui_test_support.h"
@@ -9,12 +8,10 @@
 namespace vek::ui::test {
 namespace {
 
-// The portable file system with a gate: listing the folder or opening the file whose path ends
-// in the armed text waits until Release(), so that a test can act while a search stands there.
+// Listing the folder or opening the file whose path ends in the armed text waits until Release().
 // The test's thread arms and releases it between searches.
 class GatedFileSystem final : public StdFileSystem {
  public:
-  ~GatedFileSystem() override { Release(); }
   void Arm(std::wstring at) {
     at_ = std::move(at);
     held_ = false;
@@ -48,14 +45,12 @@ class GatedFileSystem final : public StdFileSystem {
 
 class SearchStagesTest : public WindowTest {
  protected:
-  SearchStagesTest() { fileSystem_ = &gate_; }
-  void SetUp() override {
-    WindowTest::SetUp();
+  SearchStagesTest() {
+    fileSystem_ = &gate_;
     tree_.File(L"0.vek", {L"hit root"});
-    for (int i = 0; i < 200; ++i) {
-      wchar_t name[16];
-      std::swprintf(name, 16, L"d%03d\\x.vek", i);
-      tree_.File(name, {L"hit " + std::to_wstring(i)});
+    for (int i = 0; i < 200; ++i) {  // d000 to d199
+      tree_.File(L"d" + std::to_wstring(1000 + i).substr(1) + L"\\x.vek",
+                 {L"hit " + std::to_wstring(i)});
     }
   }
   void TearDown() override {
@@ -72,31 +67,14 @@ class SearchStagesTest : public WindowTest {
   }
   std::wstring Progress() {
     ::SendMessageW(hwnd(), WM_TIMER, frmVekSearch::kProgressTimer, 0);
-    return StatusText(c().StatusBar1);
-  }
-  // Closes the window while the search waits at the gate: it leaves the screen at once and,
-  // once the search has stopped, the program, without showing a result on the way.
-  void CloseAtTheGate() {
-    const HWND window = hwnd();
-    const HWND countLabel = c().lblSearchCount;
-    const std::wstring count = WindowText(countLabel);
-    ::SendMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(::IsWindowVisible(window));
-    EXPECT_FALSE(module_.shared.gFileList.empty());  // left alone while the search runs
-    gate_.Release();
-    PumpUntil([&] {
-      if (!::IsWindow(window)) return true;
-      EXPECT_EQ(WindowText(countLabel), count);
-      return false;
-    });
-    EXPECT_TRUE(module_.shared.gFileList.empty());
+    return Status();
   }
 
   GatedFileSystem gate_;
   TempTree tree_;
 };
 
-TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWalkCancels) {
+TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressCancelAndClose) {
   SearchUntil(L"\\d000", L"ファイル収集中：1件");  // root listed, d000 about to be
   // The pointer over the window and over each of its controls.
   const auto pointers = [this] {
@@ -113,8 +91,7 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
   const HCURSOR hourglass = ::LoadCursorW(nullptr, IDC_WAIT);
   // The window and its 11 controls, and the box made for the result once its thread has made it.
   const std::vector<HCURSOR> shown = pointers();
-  EXPECT_GE(shown.size(), 12u);
-  for (const HCURSOR pointer : shown) EXPECT_EQ(pointer, hourglass);
+  EXPECT_TRUE(shown.size() >= 12 && std::ranges::count(shown, hourglass) == std::ssize(shown));
   {
     // Unchecked, an empty keyword would be refused with a message box, and the folder button
     // would open the folder browser.
@@ -122,7 +99,7 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
     ::SetWindowTextW(c().txtKeyWord, L"");
     ::SendMessageW(c().cmdSearch, BM_CLICK, 0, 0);
     ::SendMessageW(c().cmdDirectory, BM_CLICK, 0, 0);
-    Pump();
+    PumpUntil();
     EXPECT_TRUE(watcher.Seen().empty());
   }
   // A click in the first panel cancels, in the second not.
@@ -137,10 +114,10 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
   gate_.Release();
   PumpUntil([this] { return !form_->Searching(); });
   // d000 was listed, then the walk stopped: its hits and the root's, counted as ever.
-  EXPECT_EQ(ResultLines(), (std::vector<std::wstring>{L"0.vek(1)：hit root", L"x.vek(1)：hit 0"}));
+  EXPECT_TRUE(Status().starts_with(L"収集を中止：見つけた2ファイルのみ検索　")) << Status();
+  EXPECT_EQ(MarkedText(box()), L"0.vek(1)：[hit] root\rx.vek(1)：[hit] 0\r");
   EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
-  EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"収集を中止：見つけた2ファイルのみ検索　");
-  for (const HCURSOR pointer : pointers()) EXPECT_NE(pointer, hourglass);
+  EXPECT_EQ(std::ranges::count(pointers(), hourglass), 0);
 
   // The cancel is forgotten: all 201 files are found. Held now while the matching reads d150.
   SearchUntil(L"\\d150\\x.vek", L"検索中：");
@@ -149,18 +126,23 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressAndTheWal
   ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_UNCHECKED, 0);
   PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) == 0; });
   EXPECT_TRUE(form_->Searching());
-  CloseAtTheGate();
+
+  // Closed now, the window leaves the screen at once and, once the search has stopped, the
+  // program, without showing a result on the way.
+  const HWND window = hwnd(), countLabel = c().lblSearchCount;
+  ::SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindowVisible(window));
+  EXPECT_FALSE(module_.shared.gFileList.empty());  // left alone while the search runs
+  gate_.Release();
+  PumpUntil([&] {
+    if (!::IsWindow(window)) return true;
+    EXPECT_EQ(WindowText(countLabel), L"2問");
+    return false;
+  });
+  EXPECT_TRUE(module_.shared.gFileList.empty());
 }
 
-TEST_F(SearchStagesTest, ClosingDuringTheWalkStopsItWhereItWas) {
-  SearchUntil(L"\\d000", L"ファイル収集中：1件");
-  CloseAtTheGate();
-  EXPECT_EQ(module_.shared.gFileCount, 2);
-}
-
-using FillStageTest = WindowTest;
-
-TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCleanly) {
+TEST_F(WindowTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsReplacedCleanly) {
   TempTree tree;
   // Large enough to fill in several slices, whatever the speed of the machine.
   std::vector<std::wstring> lines;
@@ -178,7 +160,7 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   StartSearch(L"検索 abc", tree.Text(), false);
   PumpUntil([this] { return form_->Filling(); });
   EXPECT_EQ(WindowText(c().lblSearchCount), L"3,000問");  // known before the box is full
-  EXPECT_PRED2(StartsWith, StatusText(c().StatusBar1), L"表示中：");
+  EXPECT_TRUE(Status().starts_with(L"表示中：")) << Status();
   // A message posted now is handled while the box fills.
   ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_CHECKED, 0);
   PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) != 0; });
@@ -189,24 +171,19 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
 
   // The same search again: a new box in the old one's place, the same content.
   const HWND first = box();
-  RECT place, replaced;
-  ::GetWindowRect(first, &place);
+  const Box place = BoxOf(first);
   Search(L"検索 abc", tree.Text());
   EXPECT_FALSE(::IsWindowVisible(first));
   EXPECT_NE(::GetParent(first), hwnd());  // the old box goes on its own thread
   PumpUntil([&] { return !::IsWindow(first); });
   EXPECT_TRUE(rtf() == filled);
-  ::GetWindowRect(box(), &replaced);
-  EXPECT_TRUE(::EqualRect(&place, &replaced));
+  EXPECT_EQ(BoxOf(box()), place);
   // The labels lie below every other control: the box follows 検索 in the tab order.
   EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), box());
 
-  // The slices read back as one load of the whole document would, line for line, colour for
-  // colour.
+  // The slices read back as one load of the whole document would, colours included.
   StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(results)), {u"検索", u"abc"}));
-  const std::string loaded = rtf();
-  EXPECT_TRUE(loaded == filled) << "from byte "
-                                << std::ranges::mismatch(loaded, filled).in1 - loaded.begin();
+  EXPECT_TRUE(rtf() == filled);
 
   // Closing while the box fills ends the fill and the window at once.
   StartSearch(L"検索 abc", tree.Text(), false);
@@ -214,7 +191,6 @@ TEST_F(FillStageTest, LargeResultFillsBetweenOtherMessagesAsOneLoadWouldAndIsRep
   const HWND window = hwnd();
   ::SendMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(::IsWindow(window));
-  Pump();
 }
 
 }  // namespace

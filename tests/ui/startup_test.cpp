@@ -31,9 +31,8 @@ TEST(StartupTest, SecondStartIsRefusedWithAMessageAndNoWindow) {
   // A top-level window of the class and title, once it shows.
   const auto waitFor = [](const wchar_t* className, const wchar_t* title) {
     HWND window = nullptr;
-    for (int i = 0; i < 2000 && !::IsWindowVisible(window = ::FindWindowW(className, title)); ++i) {
+    for (int i = 0; i < 2000 && !::IsWindowVisible(window = ::FindWindowW(className, title)); ++i)
       ::Sleep(10);
-    }
     return window;
   };
 
@@ -49,10 +48,10 @@ TEST(StartupTest, SecondStartIsRefusedWithAMessageAndNoWindow) {
   ASSERT_TRUE(start(second));
   const HWND box = waitFor(L"#32770", L"起動Error");
   ASSERT_NE(box, nullptr);
-  // Icon handles of another process cannot be compared under Wine: any icon will do.
-  EXPECT_TRUE(Describe(box) == L"起動Error|多重起動不可|icon OK" ||
-              Describe(box) == L"起動Error|多重起動不可|warning OK")
-      << Describe(box);
+  const std::wstring shown = Describe(box);  // any icon: Wine cannot compare another process's
+  EXPECT_TRUE(shown == L"起動Error|多重起動不可|icon OK" ||
+              shown == L"起動Error|多重起動不可|warning OK")
+      << shown;
   EXPECT_EQ(::FindWindowW(L"frmVekSearch", nullptr), window);  // the only one
   EXPECT_EQ(::FindWindowExW(nullptr, window, L"frmVekSearch", nullptr), nullptr);
   ::PostMessageW(box, WM_COMMAND, IDOK, 0);

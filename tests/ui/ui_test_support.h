@@ -6,9 +6,11 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <imm.h>
 #include <richedit.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -26,7 +28,7 @@
 
 namespace vek::ui::test {
 
-// A folder under %TEMP%, in its long form as the window shows paths, removed again.
+// A folder under %TEMP%, removed again.
 class TempTree {
  public:
   TempTree() { std::filesystem::create_directories(root_); }
@@ -36,44 +38,41 @@ class TempTree {
 
   const std::filesystem::path& root() const { return root_; }
   std::wstring Text() const { return root_.wstring(); }
-  // Written in CP932, the lines joined with CR LF.
+  // Written in CP932, each line ended with CR LF.
   std::filesystem::path File(const std::wstring& name,
                              const std::vector<std::wstring>& lines) const {
     std::filesystem::create_directories((root_ / name).parent_path());
     std::wstring text;
-    for (std::size_t i = 0; i < lines.size(); ++i) text += (i == 0 ? L"" : L"\r\n") + lines[i];
+    for (const std::wstring& line : lines) text += line + L"\r\n";
     std::ofstream(root_ / name, std::ios::binary) << EncodeCp932(ToU16(text));
     return root_ / name;
   }
 
  private:
-  std::filesystem::path root_ = [this] {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetLongPathNameW(std::filesystem::temp_directory_path().c_str(), temp, MAX_PATH + 1);
-    return std::filesystem::path(temp) / (L"vekui-" + std::to_wstring(::GetCurrentProcessId()) +
-                                          L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
-                                          std::to_wstring(reinterpret_cast<std::uintptr_t>(this)));
-  }();
+  std::filesystem::path root_ = std::filesystem::temp_directory_path() /
+                                (L"vekui-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(::GetTickCount64()) + L"-" +
+                                 std::to_wstring(reinterpret_cast<std::uintptr_t>(this)));
   std::error_code ignored_;
 };
 
-// A dialog as a user reads it: "title|static text|...|icon buttons", the icon named when it is
-// one of the system's ("stop", "warning"; "icon" for any other), the buttons those shown.
+// A dialog as a user reads it: "title|static text|...|icon buttons", the icon "stop",
+// "warning" or "icon" for any other, the buttons those shown.
 inline std::wstring Describe(HWND dialog) {
   std::wstring texts = WindowText(dialog), icon, buttons;
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     wchar_t name[16] = {};
     ::GetClassNameW(child, name, 16);
-    const bool isIcon = (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+    const std::wstring_view kind = name;
     const auto handle = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
-    if (std::wstring_view(name) == L"Button" && ::IsWindowVisible(child)) {
+    if (kind == L"Button" && ::IsWindowVisible(child)) {
       buttons += L" " + WindowText(child);
-    } else if (std::wstring_view(name) == L"Static" && !isIcon) {
-      texts += L"|" + WindowText(child);
-    } else if (std::wstring_view(name) == L"Static") {
+    } else if (kind == L"Static" && (::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
       icon = handle == ::LoadIconW(nullptr, IDI_HAND)          ? L"stop"
              : handle == ::LoadIconW(nullptr, IDI_EXCLAMATION) ? L"warning"
                                                                : L"icon";
+    } else if (kind == L"Static") {
+      texts += L"|" + WindowText(child);
     }
   }
   return texts + L"|" + icon + buttons;
@@ -87,29 +86,28 @@ struct Watch {
   std::function<std::optional<std::wstring>(HWND)> read = Describe;
 };
 
-// Watches this process from a second thread for the visible windows of one class that a modal
-// call opens (the result box's menu comes from the box's own thread): each new one is read, once
-// `read` finds it showing what a user would wait for, and then answered with the posted message,
-// so that the modal call returns.
+// Watches this process from a second thread (the result box's menu comes from the box's own
+// thread) for the visible windows of one class that a modal call opens: each new one is read,
+// once `read` finds it showing what a user would wait for, and answered, so that the call returns.
 class Watcher {
  public:
   explicit Watcher(Watch watch = {})
       : thread_([this, watch](std::stop_token stop) {
           for (std::vector<HWND> answered; !stop.stop_requested(); ::Sleep(10)) {
-            for (HWND window = nullptr; (window = ::FindWindowExW(nullptr, window, watch.className,
-                                                                  nullptr)) != nullptr;) {
+            HWND window = nullptr;
+            while ((window = ::FindWindowExW(nullptr, window, watch.className, nullptr))) {
               DWORD process = 0;
               ::GetWindowThreadProcessId(window, &process);
               if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) ||
                   std::ranges::count(answered, window) != 0) {
                 continue;
               }
-              const std::optional<std::wstring> seen = watch.read(window);
-              if (!seen) continue;
-              answered.push_back(window);
-              const std::lock_guard lock(mutex_);
-              seen_.push_back(*seen);
-              ::PostMessageW(window, watch.message, watch.answer, 0);
+              if (const std::optional<std::wstring> seen = watch.read(window)) {
+                answered.push_back(window);
+                const std::lock_guard lock(mutex_);
+                seen_.push_back(*seen);
+                ::PostMessageW(window, watch.message, watch.answer, 0);
+              }
             }
           }
         }) {}
@@ -125,10 +123,10 @@ class Watcher {
   std::jthread thread_;  // last: stopped and joined before the rest goes
 };
 
-// Handles this thread's messages, waiting for more, until `done` holds; it is asked after
-// every message.
-inline void PumpUntil(const std::function<bool()>& done) {
-  for (MSG message; !done();) {
+// Handles this thread's messages, waiting for more, until `done` holds (asked after every
+// message); with no condition, until none is waiting.
+inline void PumpUntil(const std::function<bool()>& done = {}) {
+  for (MSG message; done ? !done() : ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);) {
     if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
@@ -136,13 +134,6 @@ inline void PumpUntil(const std::function<bool()>& done) {
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
   }
-}
-
-// Handles the messages waiting for this thread.
-inline void Pump() {
-  PumpUntil([message = MSG{}]() mutable {
-    return !::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-  });
 }
 
 // A key pressed and released on the focused control, Shift held if asked, handled as the
@@ -170,42 +161,39 @@ inline void PressKey(HWND window, WPARAM key, bool shift = false) {
   ::SetKeyboardState(keys);
 }
 
-// The result box's text as its characters (paragraphs end in "\r").
-inline std::wstring RichText(HWND box) {
-  std::wstring text = WindowText(box);
-  std::erase(text, L'\n');  // when the box gives paragraph ends as CR LF
-  return text;
+using Box = std::array<int, 4>;  // left, top, width, height
+
+// In the parent's client coordinates; for the window, its outer box on the screen.
+inline Box BoxOf(HWND control) {
+  RECT r;
+  ::GetWindowRect(control, &r);
+  ::MapWindowPoints(HWND_DESKTOP, ::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-// One letter per character of RichText: 'R' red, '.' automatic colour, '?' anything else or
-// in another font than the box's own, ＭＳ ゴシック 9 pt.
-inline std::string Colours(HWND box) {
-  std::string colours;
-  for (std::size_t i = 0, n = RichText(box).size(); i < n; ++i) {
+// The result box's text, paragraphs ended by "\r", red runs in brackets, '?' after a character
+// in another colour than red or automatic, or in another font than ＭＳ ゴシック 9 pt. Reading
+// moves the caret to the start, and so the status text to the first line's file.
+inline std::wstring MarkedText(HWND box) {
+  std::wstring text = WindowText(box), marked;
+  std::erase(text, L'\n');  // when the box gives paragraph ends as CR LF
+  bool inRed = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
     ::SendMessageW(box, EM_SETSEL, i, i + 1);
     CHARFORMAT2W format = {};
     format.cbSize = sizeof(format);
     format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
     ::SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
     const bool automatic = (format.dwEffects & CFE_AUTOCOLOR) != 0;
+    const bool red = !automatic && format.crTextColor == RGB(255, 0, 0);
     const bool ownFont = format.szFaceName == std::wstring_view(L"ＭＳ ゴシック") &&
                          format.yHeight == 180 && (format.dwMask & CFM_FACE) != 0;
-    colours += !ownFont ? '?' : automatic ? '.' : format.crTextColor == RGB(255, 0, 0) ? 'R' : '?';
+    if (red != std::exchange(inRed, red)) marked += red ? L'[' : L']';
+    marked += text[i];
+    if (!ownFont || (!automatic && !red)) marked += L'?';
   }
   ::SendMessageW(box, EM_SETSEL, 0, 0);
-  return colours;
-}
-
-// The progress panel's text.
-inline std::wstring StatusText(HWND statusBar) {
-  wchar_t text[512] = {};
-  ::SendMessageW(statusBar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
-  return text;
-}
-
-// For checks that print both texts when they fail.
-inline bool StartsWith(const std::wstring& text, std::wstring_view start) {
-  return text.starts_with(start);
+  return marked + (inRed ? L"]" : L"");
 }
 
 // The real window, open in this process.
@@ -215,11 +203,11 @@ class WindowTest : public testing::Test {
     module_.shared.gSearchPath = u"C:\\windows";
     form_.emplace(::GetModuleHandleW(nullptr), module_, fileSystem_);
     form_->Show(SW_SHOWNORMAL);
-    Pump();
+    PumpUntil();
   }
   void TearDown() override {
     form_.reset();
-    Pump();
+    PumpUntil();
   }
 
   const frmVekSearch::Controls& c() const { return form_->controls(); }
@@ -237,8 +225,7 @@ class WindowTest : public testing::Test {
     PumpUntil([this] { return !form_->Searching(); });
   }
   // Where the focus is once the window is active again after a message box. Without a window
-  // manager it is not always activated again when the box closes, nor kept active: as a user
-  // would, the test clicks it again.
+  // manager it is not always activated again, nor kept active: the test clicks it, as a user would.
   HWND FocusWhenActiveAgain() {
     PumpUntil([this] {
       if (::GetActiveWindow() != hwnd()) ::SetActiveWindow(hwnd());
@@ -246,14 +233,11 @@ class WindowTest : public testing::Test {
     });
     return ::GetFocus();
   }
-  std::vector<std::wstring> ResultLines() const {
-    std::vector<std::wstring> lines;
-    const std::wstring text = RichText(box());
-    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
-      end = std::min(text.find(L'\r', start), text.size());
-      lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
+  // The progress panel's text.
+  std::wstring Status() const {
+    wchar_t text[512] = {};
+    ::SendMessageW(c().StatusBar1, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    return text;
   }
 
   basVekSearch module_;
