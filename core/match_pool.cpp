@@ -93,16 +93,24 @@ MatchPool::~MatchPool() {
   work_.notify_all();
 }
 
-void MatchPool::Add(std::filesystem::path path) {
-  std::unique_lock lock(mutex_);
-  jobs_.emplace_back().results.path = std::move(path);
-  work_.notify_one();
-  if (jobs_.size() > waitingLimit_ && !helpers_.empty()) {
-    // Waits for a batch, not for each file: the two sides would wake each other per file.
-    ready_.wait(lock,
-                [this] { return abandoned_ || BatchReady() || jobs_.size() <= waitingLimit_ / 2; });
+void MatchPool::Add(std::span<const NativePath> files) {
+  // At most a bound's worth at a time, with the paths made outside the lock.
+  while (!files.empty()) {
+    const std::span<const NativePath> some = files.first(std::min(files.size(), waitingLimit_));
+    files = files.subspan(some.size());
+    std::vector<std::filesystem::path> paths(some.begin(), some.end());
+    std::unique_lock lock(mutex_);
+    for (std::filesystem::path& path : paths) jobs_.emplace_back().results.path = std::move(path);
+    work_.notify_all();
+    // Delivers what is ready; past the bound, waits for a batch, not for each file: the two
+    // sides would wake each other per file.
+    while (Going()) {
+      if (DeliverStep(lock)) continue;
+      if (jobs_.size() <= waitingLimit_) break;
+      ready_.wait(
+          lock, [this] { return abandoned_ || BatchReady() || jobs_.size() <= waitingLimit_ / 2; });
+    }
   }
-  while (Going() && (CanDeliver() || jobs_.size() > waitingLimit_)) DeliverStep(lock);
 }
 
 void MatchPool::Finish() {
@@ -117,12 +125,6 @@ void MatchPool::Finish() {
   }
   for (std::jthread& helper : helpers_) helper.join();
   if (failure_) std::rethrow_exception(failure_);
-}
-
-void MatchPool::NotifyCaller() {
-  if (abandoned_ || jobs_.empty() || BatchReady() ||
-      (!closed_ && jobs_.size() <= waitingLimit_ / 2))
-    ready_.notify_one();
 }
 
 bool MatchPool::Going() {
@@ -174,7 +176,9 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   job.done = true;
   ++doneJobs_;
   heldLines_ += job.results.lines.size();
-  NotifyCaller();
+  // A batch for the calling thread to deliver, while this one has more to match (else it
+  // delivers them itself).
+  if (BatchReady() && CanTake()) ready_.notify_one();
 }
 
 void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
@@ -190,7 +194,7 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   lock.lock();
   delivering_ = false;
   if (wasFull && heldLines_ < kMostHeldLines) work_.notify_all();
-  NotifyCaller();
+  if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
 }
 
 void MatchPool::Match(FileResults& file, Worker& worker) {

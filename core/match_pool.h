@@ -10,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <span>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -52,7 +53,8 @@ class MatchPool {
   MatchPool(const MatchPool&) = delete;
   MatchPool& operator=(const MatchPool&) = delete;
 
-  void Add(std::filesystem::path path);
+  // Hands over files in walk order.
+  void Add(std::span<const NativePath> files);
 
   // Matches and delivers what is left and waits for the other threads.
   void Finish();
@@ -76,9 +78,6 @@ class MatchPool {
   bool DeliverStep(std::unique_lock<std::mutex>& lock);
   // Under the lock; false when a stop has been requested, which abandons the search.
   bool Going();
-  // Wakes the calling thread when it has something to do: a batch to deliver, room for more
-  // files, or the end of the search.
-  void NotifyCaller();
   void MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker);
   void DeliverFront(std::unique_lock<std::mutex>& lock);
   void Match(FileResults& file, Worker& worker);
@@ -94,10 +93,9 @@ class MatchPool {
 
   // Enough files at the front done to deliver them together, or all there are.
   bool BatchReady() const {
-    return CanDeliver() && (doneJobs_ >= kDeliveryBatch || doneJobs_ == jobs_.size());
+    return CanDeliver() && (doneJobs_ >= waitingLimit_ / 4 || doneJobs_ == jobs_.size());
   }
 
-  static constexpr std::size_t kDeliveryBatch = 16;
   static constexpr std::size_t kMostHeldLines = std::size_t{1} << 16;
 
   const LineMatcher prototype_;
