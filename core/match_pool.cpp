@@ -166,13 +166,14 @@ bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
 void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   Job& job = jobs_[next_++];
   lock.unlock();
-  Match(job.results, worker);
+  const bool slowOpen = Match(job.results, worker);
   if (progress_) {
     progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
     progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
                               std::memory_order_relaxed);
   }
   lock.lock();
+  NoteOpen(slowOpen);
   job.done = true;
   ++doneJobs_;
   heldLines_ += job.results.lines.size();
@@ -197,12 +198,13 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
 }
 
-void MatchPool::Match(FileResults& file, Worker& worker) {
+bool MatchPool::Match(FileResults& file, Worker& worker) {
+  bool slowOpen = false;
   try {
     std::unique_ptr<FileReader> reader;
     const auto start = std::chrono::steady_clock::now();
     file.error = fileSystem_.Open(file.path, reader);
-    NoteOpen(std::chrono::steady_clock::now() - start >= slowOpen_);
+    slowOpen = std::chrono::steady_clock::now() - start >= slowOpen_;
     if (!file.error) {
       // Turns at matching are taken only once the pool has grown past the matching threads.
       Slots* const turns = grown_.load(std::memory_order_relaxed) ? &matching_ : nullptr;
@@ -238,10 +240,10 @@ void MatchPool::Match(FileResults& file, Worker& worker) {
   }
   // A long line grew the buffer: back to the size of a slice for the next file.
   worker.buffer.Trim(2 * slice_ + ReadBuffer::kAlignment);
+  return slowOpen;
 }
 
 void MatchPool::NoteOpen(bool slow) {
-  const std::lock_guard lock(mutex_);
   ++opens_;
   if (slow) ++slowOpens_;
   if (!slow || 2 * slowOpens_ <= opens_ || closed_ || helpers_.size() >= mostThreads_) return;

@@ -80,9 +80,11 @@ class MatchPool {
   bool Going();
   void MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker);
   void DeliverFront(std::unique_lock<std::mutex>& lock);
-  void Match(FileResults& file, Worker& worker);
-  // Counts an open; one more thread while most opens keep the caller waiting, as far as the
-  // I/O threads go. (Most, not one: a thread that lost its core for a moment looks slow too.)
+  // True when the open kept the thread waiting.
+  bool Match(FileResults& file, Worker& worker);
+  // Under the lock, counts an open; one more thread while most opens keep the caller waiting,
+  // as far as the I/O threads go. (Most, not one: a thread that lost its core for a moment looks
+  // slow too.)
   void NoteOpen(bool slow);
   void Work() noexcept;
   bool CanDeliver() const { return !delivering_ && !jobs_.empty() && jobs_.front().done; }
