@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -28,9 +29,11 @@ constexpr int kFoldersEach = 99;  // 30 + 30 * 99 = 3,000 folders
 constexpr int kFilesPerFolder = 10;
 
 // The real file system behind a wait per call. Counts the calls, and those in flight at once.
+// One at a time, each call waits for the one before to end, whichever thread makes it.
 class SlowFileSystem final : public vek::FileSystem {
  public:
-  explicit SlowFileSystem(microseconds latency) : latency_(latency) {}
+  SlowFileSystem(microseconds latency, bool oneAtATime)
+      : latency_(latency), oneAtATime_(oneAtATime) {}
 
   std::error_code ListFolder(const fs::path& folder, vek::FolderListing& listing) override {
     const Call call(*this);
@@ -57,7 +60,10 @@ class SlowFileSystem final : public vek::FileSystem {
 
  private:
   struct Call {
-    explicit Call(SlowFileSystem& fileSystem) : fileSystem_(fileSystem) {
+    explicit Call(SlowFileSystem& fileSystem)
+        : fileSystem_(fileSystem),
+          turn_(fileSystem.oneAtATime_ ? std::unique_lock(fileSystem.turn_)
+                                       : std::unique_lock<std::mutex>()) {
       ++fileSystem_.calls_;
       const int now = ++fileSystem_.inFlight_;
       int most = fileSystem_.mostInFlight_;
@@ -67,6 +73,7 @@ class SlowFileSystem final : public vek::FileSystem {
     }
     ~Call() { --fileSystem_.inFlight_; }
     SlowFileSystem& fileSystem_;
+    std::unique_lock<std::mutex> turn_;
   };
 
   class SlowReader final : public vek::FileReader {
@@ -84,6 +91,8 @@ class SlowFileSystem final : public vek::FileSystem {
   };
 
   const microseconds latency_;
+  const bool oneAtATime_;
+  std::mutex turn_;
   vek::StdFileSystem real_;
   std::atomic<int> inFlight_ = 0;
   std::atomic<int> mostInFlight_ = 0;
@@ -145,7 +154,7 @@ void SlowServer(benchmark::State& state, bool concurrent) {
     options.threads = 1;
     options.ioThreads = 0;
   }
-  SlowFileSystem fileSystem(latency);
+  SlowFileSystem fileSystem(latency, !concurrent);
   std::u16string output;
   std::int32_t hits = 0;
   ResetPeakMemory();

@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #define VEK_SSE2 1
 #endif
-// AVX2 is chosen at run time, so the build needs no flag and runs on every x86-64.
+// AVX2 and AVX-512 are chosen at run time, so the build needs no flag and runs on every x86-64.
 #if defined(VEK_SSE2) && defined(__GNUC__)
 #include <immintrin.h>
 #define VEK_AVX2 1
@@ -84,13 +84,24 @@ VEK_TARGET_AVX2 const char* ScanAvx2(const Scan& scan, const char*& p, const cha
   return nullptr;
 }
 
-bool HasAvx2() {
-  return __builtin_cpu_supports("avx2");
+#define VEK_TARGET_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// The same with the 64 starts of a step in one register and the result straight in a mask.
+VEK_TARGET_AVX512 const char* ScanAvx512(const Scan& scan, const char*& p, const char* last) {
+  const __m512i b1 = _mm512_set1_epi8(scan.needle[scan.first]);
+  const __m512i b2 = _mm512_set1_epi8(scan.needle[scan.second]);
+  for (; last - p >= 63; p += 64) {
+    const __mmask64 first = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p + scan.first), b1);
+    std::uint64_t mask =
+        _mm512_mask_cmpeq_epi8_mask(first, _mm512_loadu_si512(p + scan.second), b2);
+    for (; mask != 0; mask &= mask - 1) {
+      const char* candidate = p + std::countr_zero(mask);
+      if (scan.Matches(candidate)) return candidate;
+    }
+  }
+  return nullptr;
 }
-#else
-bool HasAvx2() {
-  return false;
-}
+
 #endif
 
 }  // namespace
@@ -126,7 +137,13 @@ ByteSearcher::ByteSearcher(std::string needle) : needle_(std::move(needle)) {
     }
   }
   if (!chosen) second_ = first_;
-  avx2_ = HasAvx2();
+#ifdef VEK_AVX2
+  if (__builtin_cpu_supports("avx512bw")) {
+    width_ = Width::k512;
+  } else if (__builtin_cpu_supports("avx2")) {
+    width_ = Width::k256;
+  }
+#endif
 }
 
 std::size_t ByteSearcher::Find(std::string_view haystack, std::size_t from) const {
@@ -146,7 +163,9 @@ std::size_t ByteSearcher::Find(std::string_view haystack, std::size_t from) cons
   // Bit k of a mask stands for the start p+k; the loads stay before the end because the
   // tested offsets lie inside the needle.
 #ifdef VEK_AVX2
-  if (avx2_) {
+  if (width_ == Width::k512) {
+    if (const char* hit = ScanAvx512(scan, p, last)) return offset(hit);
+  } else if (width_ == Width::k256) {
     if (const char* hit = ScanAvx2(scan, p, last)) return offset(hit);
   }
 #endif

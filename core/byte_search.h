@@ -9,9 +9,9 @@
 namespace vek {
 
 // Finds every occurrence of one byte string. Candidates come from two of its bytes, tested
-// sixteen positions at a time and chosen to be rare in CP932 text, so that text full of
-// kana lead bytes does not stop the scan at every character; each candidate is then
-// compared whole.
+// 16 to 64 positions at a time (as wide as the processor's vectors go) and chosen to be rare in
+// CP932 text, so that text full of kana lead bytes does not stop the scan at every character; each
+// candidate is then compared whole.
 class ByteSearcher {
  public:
   static constexpr std::size_t npos = std::string_view::npos;
@@ -27,7 +27,8 @@ class ByteSearcher {
   std::string needle_;
   std::size_t first_ = 0;   // offset of the rarest byte
   std::size_t second_ = 0;  // offset of the next rarest, another one when there is one
-  bool avx2_ = false;
+  enum class Width { k128, k256, k512 };  // of the vectors a scan uses, in bits
+  Width width_ = Width::k128;
 };
 
 // How common a byte is in CP932 Japanese text, 0 (rare) to 255, from the structure of the

@@ -1,6 +1,8 @@
 #include "file_collection.h"
 
 #include <algorithm>
+#include <iterator>
+#include <vector>
 
 #include "folder_read_ahead.h"
 
@@ -22,12 +24,15 @@ bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Fo
              WalkContext& context) {
   if (folder.error()) context.problems.push_back({folder.path(), folder.error()});
   // Each entry goes as its path moves on, so that a large folder is not held twice.
+  std::vector<NativePath> found;
   for (auto& files = folder.files(); !files.empty(); files.pop_front()) {
     FolderEntry& file = files.front();
-    if (!IsDataFileName(file.name)) continue;
-    ++state.gFileCount;
-    if (context.onFile) context.onFile(file.path);
-    state.gFileList.push_back(std::move(file.path));
+    if (IsDataFileName(file.name)) found.push_back(std::move(file.path));
+  }
+  if (!found.empty()) {
+    state.gFileCount += static_cast<std::int32_t>(found.size());
+    if (context.onFiles) context.onFiles(found);
+    std::move(found.begin(), found.end(), std::back_inserter(state.gFileList));
   }
   bool complete = true;
   for (const std::unique_ptr<FolderReadAhead::Folder>& subfolder : folder.subfolders()) {

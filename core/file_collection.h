@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -19,7 +20,9 @@ struct WalkContext {
   FileSystem& fileSystem;
   const EventPump& pump;
   std::vector<SearchProblem>& problems;
-  std::function<void(std::filesystem::path)> onFile = {};  // each data file as found
+  // Each folder's data files as found, in order, all at once: a hand-over per file would cost
+  // the walk and the threads that take the files a lock each.
+  std::function<void(std::span<const NativePath>)> onFiles = {};
   // Threads that list folders ahead of the walk, and how many folders they may read ahead
   // of it. With none, the walk makes every call itself, one at a time.
   unsigned readAheadThreads = 0;

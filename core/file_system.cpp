@@ -8,6 +8,7 @@
 #include "text_convert.h"
 
 #ifndef _WIN32
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +74,24 @@ bool ListingOrderLess(std::u16string_view a, std::u16string_view b) {
   return a < b;
 }
 
+#ifdef _WIN32
+namespace {
+// Each read asks for no more than the caller's room, a slice, so the 32-bit counts of the
+// system's reads are never a limit.
+class StreamReader final : public FileReader {
+ public:
+  explicit StreamReader(std::ifstream in) : in_(std::move(in)) {}
+  std::error_code Read(std::span<char> room, std::size_t& got) override {
+    const std::streamsize n = in_.rdbuf()->sgetn(room.data(), std::streamsize(room.size()));
+    got = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return {};
+  }
+
+ private:
+  std::ifstream in_;
+};
+}  // namespace
+
 std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing& listing) {
   listing.files.clear();
   listing.subfolders.clear();
@@ -99,24 +118,6 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
   SortForListing(listing.subfolders);
   return ec;
 }
-
-#ifdef _WIN32
-namespace {
-// Each read asks for no more than the caller's room, a slice, so the 32-bit counts of the
-// system's reads are never a limit.
-class StreamReader final : public FileReader {
- public:
-  explicit StreamReader(std::ifstream in) : in_(std::move(in)) {}
-  std::error_code Read(std::span<char> room, std::size_t& got) override {
-    const std::streamsize n = in_.rdbuf()->sgetn(room.data(), std::streamsize(room.size()));
-    got = n > 0 ? static_cast<std::size_t>(n) : 0;
-    return {};
-  }
-
- private:
-  std::ifstream in_;
-};
-}  // namespace
 
 std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
   std::error_code ec;
@@ -175,6 +176,45 @@ class DescriptorReader final : public FileReader {
   bool atEnd_ = false;
 };
 }  // namespace
+
+// The listing's own entry types save a look at each file; only links (and file systems
+// that give no type) need one.
+std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing& listing) {
+  listing.files.clear();
+  listing.subfolders.clear();
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return LastError();
+  NativePath prefix = folder.native();
+  if (prefix.empty() || prefix.back() != '/') prefix += '/';
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) break;
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool isFolder = entry->d_type == DT_DIR;
+    bool isFile = entry->d_type == DT_REG;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat target {};
+      if (::fstatat(::dirfd(dir.get()), entry->d_name, &target, 0) == 0) {
+        isFolder = S_ISDIR(target.st_mode);
+        isFile = S_ISREG(target.st_mode);
+      } else {
+        // A broken link is listed as a file so that reading it reports the problem.
+        isFile = entry->d_type == DT_LNK ||
+                 (::fstatat(::dirfd(dir.get()), entry->d_name, &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+                  S_ISLNK(target.st_mode));
+      }
+    }
+    if (!isFolder && !isFile) continue;
+    (isFolder ? listing.subfolders : listing.files)
+        .push_back({prefix + name.data(), BytesToUtf16(name)});
+  }
+  const std::error_code error = errno != 0 ? LastError() : std::error_code();
+  SortForListing(listing.files);
+  SortForListing(listing.subfolders);
+  return error;
+}
 
 std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
   // Non-blocking so that a pipe that appeared under a listed name cannot hang the search.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iterator>
 #include <new>
+#include <optional>
 
 #include "text_convert.h"
 
@@ -77,11 +78,11 @@ MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
   matching_.Release(threads);
   mostThreads_ = std::max(threads, options.ioThreads);
   try {
-    while (helpers_.size() + 1 < threads) helpers_.emplace_back([this] { Work(); });
+    while (helpers_.size() < threads) helpers_.emplace_back([this] { Work(); });
   } catch (const std::system_error&) {
-    // No more threads to be had: those already running share the files.
+    // No more threads to be had: those running share the files, or the caller matches them.
   }
-  waitingLimit_ = (helpers_.size() + 1) * kWaitingPerThread;
+  waitingLimit_ = std::max<std::size_t>(helpers_.size(), 1) * kWaitingPerThread;
 }
 
 MatchPool::~MatchPool() {
@@ -89,15 +90,26 @@ MatchPool::~MatchPool() {
     const std::lock_guard lock(mutex_);
     abandoned_ = closed_ = true;  // an unfinished search: what nobody has taken is dropped
   }
-  changed_.notify_all();
+  work_.notify_all();
 }
 
-void MatchPool::Add(std::filesystem::path path) {
-  std::unique_lock lock(mutex_);
-  jobs_.emplace_back().results.path = std::move(path);
-  changed_.notify_one();
-  while (jobs_.size() > waitingLimit_ && !abandoned_) {
-    if (!Step(lock, own_)) changed_.wait(lock);
+void MatchPool::Add(std::span<const NativePath> files) {
+  // At most a bound's worth at a time, with the paths made outside the lock.
+  while (!files.empty()) {
+    const std::span<const NativePath> some = files.first(std::min(files.size(), waitingLimit_));
+    files = files.subspan(some.size());
+    std::vector<std::filesystem::path> paths(some.begin(), some.end());
+    std::unique_lock lock(mutex_);
+    for (std::filesystem::path& path : paths) jobs_.emplace_back().results.path = std::move(path);
+    work_.notify_all();
+    // Delivers what is ready; past the bound, waits for a batch, not for each file: the two
+    // sides would wake each other per file.
+    while (Going()) {
+      if (DeliverStep(lock)) continue;
+      if (jobs_.size() <= waitingLimit_) break;
+      ready_.wait(
+          lock, [this] { return abandoned_ || BatchReady() || jobs_.size() <= waitingLimit_ / 2; });
+    }
   }
 }
 
@@ -105,67 +117,107 @@ void MatchPool::Finish() {
   {
     std::unique_lock lock(mutex_);
     closed_ = true;
-    changed_.notify_all();
-    while (!jobs_.empty() && !abandoned_) {
-      if (!Step(lock, own_)) changed_.wait(lock);
+    work_.notify_all();
+    while (Going() && !jobs_.empty()) {
+      if (!DeliverStep(lock))
+        ready_.wait(lock, [this] { return abandoned_ || jobs_.empty() || BatchReady(); });
     }
   }
   for (std::jthread& helper : helpers_) helper.join();
   if (failure_) std::rethrow_exception(failure_);
 }
 
-bool MatchPool::Step(std::unique_lock<std::mutex>& lock, Worker& worker) {
+bool MatchPool::Going() {
   if (abandoned_) return false;
-  if (stop_.stop_requested()) {
-    // Nobody will look at the result: what is not matched yet is dropped.
-    abandoned_ = true;
-    changed_.notify_all();
-    return true;
+  if (!stop_.stop_requested()) return true;
+  // Nobody will look at the result: what is not matched yet is dropped.
+  abandoned_ = true;
+  work_.notify_all();
+  ready_.notify_one();
+  return false;
+}
+
+bool MatchPool::MatchStep(std::unique_lock<std::mutex>& lock, Worker& worker) {
+  if (!Going()) return false;
+  if (CanTake()) {
+    MatchNext(lock, worker);
+  } else if (CanDeliver()) {
+    DeliverFront(lock);  // nothing to match: the calling thread may be busy walking
+  } else if (closed_ && next_ == jobs_.size()) {
+    return false;  // what is left to deliver, the calling thread delivers
+  } else {
+    work_.wait(lock);
   }
-  if (CanDeliver()) {
-    delivering_ = true;
-    FileResults results = std::move(jobs_.front().results);
-    jobs_.pop_front();
-    --next_;
-    lock.unlock();
-    sink_(results);
-    lock.lock();
-    delivering_ = false;
-    changed_.notify_all();
-    return true;
-  }
-  if (next_ < jobs_.size()) {
-    Job& job = jobs_[next_++];
-    lock.unlock();
-    Match(job.results, worker);
-    if (progress_) {
-      progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
-      progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
-                                std::memory_order_relaxed);
-    }
-    lock.lock();
-    job.done = true;
-    changed_.notify_all();
-    return true;
-  }
-  if (closed_) return false;
-  changed_.wait(lock);
   return true;
 }
 
-void MatchPool::Match(FileResults& file, Worker& worker) {
+bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
+  if (!Going()) return false;
+  if (CanDeliver()) {
+    DeliverFront(lock);
+  } else if (helpers_.empty() && CanTake()) {
+    MatchNext(lock, own_);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
+  Job& job = jobs_[next_++];
+  lock.unlock();
+  const bool slowOpen = Match(job.results, worker);
+  if (progress_) {
+    progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
+    progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
+                              std::memory_order_relaxed);
+  }
+  lock.lock();
+  NoteOpen(slowOpen);
+  job.done = true;
+  ++doneJobs_;
+  heldLines_ += job.results.lines.size();
+  // A batch for the calling thread to deliver, while this one has more to match (else it
+  // delivers them itself).
+  if (BatchReady() && CanTake()) ready_.notify_one();
+}
+
+void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
+  delivering_ = true;
+  FileResults results = std::move(jobs_.front().results);
+  jobs_.pop_front();
+  --next_;
+  --doneJobs_;
+  const bool wasFull = heldLines_ >= kMostHeldLines;
+  heldLines_ -= results.lines.size();
+  lock.unlock();
+  sink_(results);
+  lock.lock();
+  delivering_ = false;
+  if (wasFull && heldLines_ < kMostHeldLines) work_.notify_all();
+  if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
+}
+
+bool MatchPool::Match(FileResults& file, Worker& worker) {
+  bool slowOpen = false;
   try {
     std::unique_ptr<FileReader> reader;
     const auto start = std::chrono::steady_clock::now();
     file.error = fileSystem_.Open(file.path, reader);
-    NoteOpen(std::chrono::steady_clock::now() - start >= slowOpen_);
+    slowOpen = std::chrono::steady_clock::now() - start >= slowOpen_;
     if (!file.error) {
-      matching_.Acquire();
+      // Turns at matching are taken only once the pool has grown past the matching threads.
+      Slots* const turns = grown_.load(std::memory_order_relaxed) ? &matching_ : nullptr;
+      if (turns) turns->Acquire();
       const struct Release {
-        Slots& matching;
-        ~Release() { matching.Release(); }
-      } release{matching_};
-      ReaderLettingGo waiting(*reader, matching_);
+        Slots* turns;
+        ~Release() {
+          if (turns) turns->Release();
+        }
+      } release{turns};
+      std::optional<ReaderLettingGo> lettingGo;
+      if (turns) lettingGo.emplace(*reader, *turns);
+      FileReader& waiting = lettingGo ? static_cast<FileReader&>(*lettingGo) : *reader;
       std::u16string prefix;  // built at the first hit: most files have none
       file.error = worker.matcher.MatchSlices(waiting, worker.buffer, slice_,
                                               [&](std::u16string_view line, std::uint64_t offset) {
@@ -188,17 +240,18 @@ void MatchPool::Match(FileResults& file, Worker& worker) {
   }
   // A long line grew the buffer: back to the size of a slice for the next file.
   worker.buffer.Trim(2 * slice_ + ReadBuffer::kAlignment);
+  return slowOpen;
 }
 
 void MatchPool::NoteOpen(bool slow) {
-  const std::lock_guard lock(mutex_);
   ++opens_;
   if (slow) ++slowOpens_;
-  if (!slow || 2 * slowOpens_ <= opens_ || closed_ || helpers_.size() + 1 >= mostThreads_) return;
+  if (!slow || 2 * slowOpens_ <= opens_ || closed_ || helpers_.size() >= mostThreads_) return;
   try {
     helpers_.emplace_back([this] { Work(); });
+    grown_.store(true, std::memory_order_relaxed);
   } catch (const std::system_error&) {
-    mostThreads_ = helpers_.size() + 1;
+    mostThreads_ = helpers_.size();
   }
 }
 
@@ -206,13 +259,14 @@ void MatchPool::Work() noexcept {
   try {
     Worker worker{prototype_, {}};
     std::unique_lock lock(mutex_);
-    while (Step(lock, worker)) {
+    while (MatchStep(lock, worker)) {
     }
   } catch (...) {
     const std::lock_guard lock(mutex_);
     if (!failure_) failure_ = std::current_exception();
     abandoned_ = true;  // the others stop at their next step
-    changed_.notify_all();
+    work_.notify_all();
+    ready_.notify_one();
   }
 }
 

@@ -79,10 +79,10 @@ struct SearchProgress {
 
 // How a search uses the machine; it never changes what the search finds.
 struct SearchOptions {
-  // Threads that read and match the files, the calling thread included: it walks the
-  // folders while the others match what it has found so far, then joins them. 0 means one
-  // per hardware thread. With more than one, the file system's Open and Read are called
-  // from several threads at once, and while ListFolder runs.
+  // Threads that read and match the files, beside the calling thread, which walks the
+  // folders and hands the results on while they match what it has found so far. 0 means one
+  // per hardware thread. The file system's Open and Read are called from those threads,
+  // several at once when there are several, and while ListFolder runs.
   unsigned threads = 0;
   // Threads that wait on the file system, so that on a slow file server many requests are in
   // flight: up to that many list folders ahead of the walk, one more each time a folder's

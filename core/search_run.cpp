@@ -51,10 +51,11 @@ SearchOutcome RunSearch(SearchState& state, std::u16string_view keywordText,
   WalkContext walk{fileSystem,
                    pump,
                    outcome.problems,
-                   [&pool, &options](std::filesystem::path path) {
-                     pool.Add(std::move(path));
+                   [&pool, &options](std::span<const NativePath> files) {
+                     pool.Add(files);
                      if (options.progress)
-                       options.progress->filesFound.fetch_add(1, std::memory_order_relaxed);
+                       options.progress->filesFound.fetch_add(
+                           static_cast<std::int32_t>(files.size()), std::memory_order_relaxed);
                    },
                    options.ioThreads,
                    kFoldersAheadPerIoThread * std::size_t{options.ioThreads},

@@ -256,6 +256,9 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   }
   files.push_back(tree / "missing.vek");
 
+  std::vector<NativePath> paths;
+  for (const std::filesystem::path& file : files) paths.push_back(file.native());
+
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
   using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
@@ -267,7 +270,10 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
                      if (file.error) problems.emplace_back(file.path, file.error);
                      results.insert(results.end(), file.lines.begin(), file.lines.end());
                    });
-    for (const std::filesystem::path& file : files) pool.Add(file);
+    // Handed over in runs of 1 to 7 files, as folders of different sizes would.
+    const std::span<const NativePath> all(paths);
+    for (std::size_t at = 0, n = 1; at < all.size(); at += n, n = n % 7 + 1)
+      pool.Add(all.subspan(at, std::min(n, all.size() - at)));
     pool.Finish();
     return problems;
   };
