@@ -94,7 +94,8 @@ TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAFor
     EXPECT_EQ(::GetFocus(), control) << ::GetDlgCtrlID(control);
   }
 
-  // By a right click, Copy grey while nothing is selected; by Shift+F10 it copies the selection.
+  // By a right click, Copy grey while nothing is selected; by Shift+F10 or the menu key it copies
+  // the selection.
   {
     Watcher watcher(Menu(L'a'));
     ::SendMessageW(box(), EM_SETSEL, 0, 0);  // a Tab into the box selected all
@@ -115,6 +116,11 @@ TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAFor
                L"a.vek(1)：abc 1\r\na.vek(2)：abc 2\r\n");
   if (copied) ::GlobalUnlock(copied);
   ::CloseClipboard();
+  {
+    Watcher watcher(Menu(L'c'));  // the menu key opens it too
+    PressKey(hwnd(), VK_APPS);
+    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)|-|すべて選択(&A)"});
+  }
   EXPECT_EQ(::GetFocus(), box());
 
   // The "..." button browses from an existing folder only, and takes the folder chosen.
