@@ -1,6 +1,6 @@
-// The fast paths of the search against the plain one: byte scans, character boundaries in
-// undecoded bytes, prefiltered matching, slices and the thread pool must give exactly what
-// decoding every line and comparing code units gives.
+// The fast paths of the search against the plain one: whole-text decoding, byte scans,
+// character boundaries in undecoded bytes, prefiltered matching, slices and the thread pool
+// must give exactly what decoding one character at a time and comparing code units gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,8 +100,9 @@ class RandomCase {
         "\x81\x82\x83\x84\x85\x87\x88\x95\x9F\xE0\xEA\xED\xEE\xFA\xFC"  // leads
         "\x40\x41\x5C\x7E\x7F\x80\x8B\x9E\x9F\xA0\xCA\xF9\xFC\xFD"      // trails
         "aA@\\ \xB1\xDF\xFF\r\n\0"s;
-    static const std::string kWords[] = {"\x90\xDD\x92\xE8", "\x81\xCA", "\xEE\xF9", "\xFA\x54",
-                                         "\x85\x40",         "\r\n",     "JPEG"};
+    static const std::string kWords[] = {
+        "\x90\xDD\x92\xE8", "\x81\xCA", "\xEE\xF9", "\xFA\x54",
+        "\x85\x40",         "\r\n",     "JPEG",     "ASCII runs of 8+"};
     std::string bytes;
     for (const std::size_t size = random_() % most; bytes.size() < size;) {
       const unsigned kind = random_() % 4;
@@ -129,11 +130,31 @@ class RandomCase {
   std::mt19937 random_;
 };
 
+// Whole texts decode as one character at a time would: a byte that starts no character is
+// U+FFFD alone and the next byte is read afresh.
+std::u16string DecodeOneByOne(std::string_view bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const std::u16string one = DecodeCp932(bytes.substr(i, 1)),
+                         two = DecodeCp932(bytes.substr(i, 2));
+    if (one == u"\uFFFD" && i + 1 < bytes.size() && two.size() == 1 && two != u"\uFFFD") {
+      text += two;
+      ++i;
+    } else {
+      text += one;
+    }
+  }
+  return text;
+}
+
 // Also: a character boundary is exactly where decoding the two halves apart gives the whole.
 TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
   RandomCase random(20240601);
   for (int round = 0; round < 100000 && !HasFatalFailure(); ++round) {
     const std::string bytes = random.Bytes();
+    std::u16string text = u"kept";
+    AppendCp932(bytes, text);
+    ASSERT_EQ(text, u"kept" + DecodeOneByOne(bytes)) << Hex(bytes);
     ExpectSameAsPlain(random.Keywords(bytes), bytes);
     for (std::size_t at = 0; round % 16 == 0 && at <= bytes.size(); ++at) {
       const bool apart =

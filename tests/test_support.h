@@ -68,8 +68,8 @@ struct FaultyFileSystem final : StdFileSystem {
   }
   std::error_code Open(const std::filesystem::path& file,
                        std::unique_ptr<FileReader>& reader) override {
-    if (!endless.count(file))
-      return unreadable.count(file) ? denied : StdFileSystem::Open(file, reader);
+    if (unreadable.count(file)) return denied;
+    if (!endless.count(file)) return StdFileSystem::Open(file, reader);
     reader = std::make_unique<Endless>();
     return {};
   }

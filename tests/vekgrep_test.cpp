@@ -26,40 +26,36 @@ std::ostream& operator<<(std::ostream& os, const Finished& run) {
   return os << "out: " << run.out << "\nerr: " << run.err << "\nstatus " << run.status;
 }
 
-// How the child's standard output is set up.
-enum class Stdout { File, Full, Closed, BrokenPipe, BrokenPipeIgnored };
-
-// Runs vekgrep in `cwd` with standard output as `how`; `prepare` runs first in the child,
-// there (for a current folder that is gone or too long to name, or a memory limit).
-Finished Vekgrep(const fs::path& cwd, std::vector<std::string> args, Stdout how = Stdout::File,
-                 const std::function<void()>& prepare = {}) {
+// Runs vekgrep in `cwd`, its output and errors to files; `prepare` runs first in the child,
+// there (for another standard output, a current folder that is gone or too long to name, or a
+// memory limit).
+Finished Vekgrep(
+    const fs::path& cwd, std::vector<std::string> args,
+    const std::function<void()>& prepare = [] {}) {
   TempTree io;
-  int pipeEnds[2] = {-1, -1};
-  if (how == Stdout::BrokenPipe || how == Stdout::BrokenPipeIgnored) {
-    EXPECT_EQ(::pipe(pipeEnds), 0);
-    ::close(pipeEnds[0]);  // nobody will ever read
-  }
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::dup2(::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    ::dup2(::open((io / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    ::dup2(::open((io / "err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
+    ::signal(SIGPIPE, SIG_DFL);
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    if (prepare) prepare();
-    ::signal(SIGPIPE, how == Stdout::BrokenPipeIgnored ? SIG_IGN : SIG_DFL);
-    if (how == Stdout::File) ::dup2(::open((io / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    if (how == Stdout::Full) ::dup2(::open("/dev/full", O_WRONLY), 1);
-    if (how == Stdout::Closed) ::close(1);
-    if (pipeEnds[1] >= 0) ::dup2(pipeEnds[1], 1);
+    prepare();
     std::vector<char*> argv{const_cast<char*>(VEKGREP_PATH)};
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ::execv(VEKGREP_PATH, argv.data());
     ::_exit(127);
   }
-  if (pipeEnds[1] >= 0) ::close(pipeEnds[1]);
   int status = 0;
   ::waitpid(pid, &status, 0);
   return {test::Slurp(io / "out"), test::Slurp(io / "err"),
           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+// Standard output into a pipe that nobody will ever read.
+void BrokenPipe() {
+  int ends[2];
+  if (::pipe(ends) == 0) ::close(ends[0]), ::dup2(ends[1], 1);
 }
 
 class VekgrepTest : public ::testing::Test {
@@ -98,18 +94,14 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
       {{"猫", "a.vek"}, {"", "vekgrep: Pathが誤っています。\n", 2}},
   };
   for (const auto& c : cases) EXPECT_EQ(Vekgrep(tree_.root(), c.args), c.run) << c.args.back();
-  for (const std::vector<std::string>& args : {std::vector<std::string>{},
-                                               {"--bogus", "猫"},
-                                               {"猫", ".", "extra"},
-                                               {"--color=sometimes", "猫"},
-                                               {"-j0", "猫"},
-                                               {"--threads=x", "猫"},
-                                               {"--io-threads=257", "猫"},
-                                               {"猫", "-j"}}) {
+  // Wrong use: a message, nothing else.
+  using Args = std::vector<std::string>;
+  for (const Args& args :
+       {Args{}, Args{"--bogus", "猫"}, Args{"猫", ".", "extra"}, Args{"--color=sometimes", "猫"},
+        Args{"-j0", "猫"}, Args{"--threads=x", "猫"}, Args{"--io-threads=257", "猫"},
+        Args{"猫", "-j"}}) {
     const Finished run = Vekgrep(tree_.root(), args);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(run.err.starts_with("vekgrep: ")) << run.err;
+    EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.starts_with("vekgrep: ")) << run;
   }
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--help"}).out.starts_with("Usage: vekgrep"));
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--version"}).out.starts_with("vekgrep "));
@@ -133,23 +125,25 @@ TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentInAscii) {
 }
 
 TEST_F(VekgrepTest, WriteErrorsAreReportedAndAPipeSignalEndsItQuietly) {
-  const std::pair<Stdout, Finished> cases[] = {
-      {Stdout::Full, {"", "vekgrep: write error: No space left on device\n", 2}},
-      {Stdout::Closed, {"", "vekgrep: write error: Bad file descriptor\n", 2}},
-      {Stdout::BrokenPipeIgnored, {"", "vekgrep: write error: Broken pipe\n", 2}},
-      {Stdout::BrokenPipe, {"", "", 128 + SIGPIPE}},
+  const std::pair<void (*)(), Finished> cases[] = {
+      {[] { ::dup2(::open("/dev/full", O_WRONLY), 1); },
+       {"", "vekgrep: write error: No space left on device\n", 2}},
+      {[] { ::close(1); }, {"", "vekgrep: write error: Bad file descriptor\n", 2}},
+      {[] { BrokenPipe(), ::signal(SIGPIPE, SIG_IGN); },
+       {"", "vekgrep: write error: Broken pipe\n", 2}},
+      {BrokenPipe, {"", "", 128 + SIGPIPE}},
   };
   for (const auto& [how, run] : cases) EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "猫"}, how), run);
 }
 
 // The current folder is searched as ".", whatever its absolute path.
 TEST_F(VekgrepTest, CurrentFolderThatIsGoneOrTooLongToName) {
-  const Finished gone = Vekgrep(tree_.root(), {"猫"}, Stdout::File, [] {
+  const Finished gone = Vekgrep(tree_.root(), {"猫"}, [] {
     ::mkdir("gone", 0700);
     if (::chdir("gone") != 0 || ::rmdir("../gone") != 0) ::_exit(125);
   });
   EXPECT_EQ(gone, (Finished{"", "", 1}));
-  const Finished deep = Vekgrep(tree_.root(), {"猫"}, Stdout::File, [] {
+  const Finished deep = Vekgrep(tree_.root(), {"猫"}, [] {
     const std::string name(200, 'd');
     for (int level = 0; level < 25; ++level) {  // 5,000 bytes of path
       ::mkdir(name.c_str(), 0700);
@@ -183,29 +177,17 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
-  const auto within = [](std::size_t mib) {
-    return [mib] {
-      const rlimit limit{mib << 20, mib << 20};
-      ::setrlimit(RLIMIT_AS, &limit);
-    };
+  const auto within = [](rlim_t mib) {
+    return [limit = rlimit{mib << 20, mib << 20}] { ::setrlimit(RLIMIT_AS, &limit); };
   };
-  const int fd = ::open((tree_ / "big.vek").c_str(), O_WRONLY | O_CREAT, 0600);
-  const auto writeAt = [fd](std::uint64_t offset, std::string_view bytes) {
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
-              std::ssize(bytes));
-  };
-  // Holes with a line end every 16 MiB, and 猫 (94 4C) at both ends.
-  for (std::uint64_t at = 16 << 20; at < (std::uint64_t{5} << 28); at += 16 << 20)
-    writeAt(at, "\n");
-  writeAt(0,
-          "\x94\x4c"
-          "1\r\n");
-  writeAt(std::uint64_t{5} << 28,
-          "\r\n\x94\x4c"
-          "2");
-  ::close(fd);
-  const Finished run =
-      Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, Stdout::File, within(400));
+  // Holes with a line end every 16 MiB, and 猫 at both ends.
+  std::ofstream big(tree_ / "big.vek", std::ios::binary);
+  big << EncodeCp932(u"猫1\r\n");
+  for (std::streamoff at = 16 << 20; at < (std::streamoff{5} << 28); at += 16 << 20)
+    big.seekp(at) << '\n';
+  big.seekp(std::streamoff{5} << 28) << EncodeCp932(u"\r\n猫2");
+  big.close();
+  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, within(400));
   fs::remove(tree_ / "big.vek");
   EXPECT_EQ(run, (Finished{"a.vek(1)：猫と犬\na.vek(2)：犬と猫\nbig.vek(1)：猫1\nbig.vek(2)：猫2\n",
                            "", 0}));
@@ -215,8 +197,7 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
   tree_.Write("hits/0.vek", lines);
   for (int i = 1; i < 32; ++i)
     fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
-  const Finished hits =
-      Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, Stdout::File, within(40));
+  const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, within(40));
   EXPECT_EQ(hits.status, 0) << hits.err;
   EXPECT_EQ(std::count(hits.out.begin(), hits.out.end(), '\n'), 32 * 65536);
 }
