@@ -259,86 +259,6 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
   }
 }
 
-// A folder tree in memory for the walk with folders listed ahead on other threads, each
-// folder named by its number so that a path's last name tells the folder. Entries of a
-// folder are files, subfolders, or links ("<number>L<n>") to a folder up the path (a loop) or
-// to one without subfolders (walked again under another name). Some folders cannot be
-// listed: they yield their first file and an error; some of those have no identity either.
-class RandomTree final : public FileSystem {
- public:
-  explicit RandomTree(std::uint32_t seed) : random_(seed) {
-    Grow(0, 0);
-    std::vector<std::size_t> leaves;
-    for (std::size_t i = 0; i < folders_.size(); ++i)
-      if (folders_[i].subfolders.empty()) leaves.push_back(i);
-    for (int links = random_() % 4; links > 0; --links) {
-      const std::size_t from = random_() % folders_.size();
-      std::size_t to = random_() % 2 ? leaves[random_() % leaves.size()] : from;
-      for (int up = to == from ? random_() % 3 : 0; up > 0; --up) to = folders_[to].parent;
-      if (folders_[to].anonymous) continue;  // a loop nothing could recognise
-      auto& entries = folders_[from].subfolders;
-      entries.insert(entries.begin() + random_() % (entries.size() + 1),
-                     std::to_string(to) + "L" + std::to_string(links));
-    }
-  }
-
-  std::error_code ListFolder(const fs::path& path, FolderListing& listing) override {
-    const Folder& folder = folders_[Called(path, lists)];
-    const std::error_code error =
-        folder.unlistable ? std::make_error_code(std::errc::permission_denied) : std::error_code();
-    listing = {};
-    for (const std::string& name : folder.files) {
-      listing.files.push_back({path / name, Utf8ToUtf16(name)});
-      if (error) return error;
-    }
-    for (const std::string& name : folder.subfolders)
-      listing.subfolders.push_back({path / name, Utf8ToUtf16(name)});
-    return error;
-  }
-  std::optional<FolderIdentity> Identity(const fs::path& path) override {
-    const std::size_t index = Called(path, identities);
-    if (folders_[index].anonymous) return std::nullopt;
-    return std::to_string(index);
-  }
-  std::error_code Open(const fs::path&, std::unique_ptr<FileReader>&) override {
-    return std::make_error_code(std::errc::operation_not_supported);
-  }
-  bool IsFolder(const fs::path&) override { return true; }
-
-  std::atomic<std::size_t> lists = 0, identities = 0;
-
- private:
-  struct Folder {
-    std::size_t parent = 0;
-    std::vector<std::string> files, subfolders;
-    bool unlistable = false, anonymous = false;
-  };
-
-  void Grow(std::size_t index, int depth) {
-    static const char* const kNames[] = {"a.vek", "B.VEK", "c.txt", ".vek", "d.vek.bak"};
-    for (int files = random_() % 4; files > 0; --files)
-      folders_[index].files.push_back("f" + std::to_string(files) + kNames[random_() % 5]);
-    folders_[index].unlistable = random_() % 8 == 0;
-    folders_[index].anonymous = folders_[index].unlistable && random_() % 2 == 0;
-    for (int n = depth < 4 ? random_() % 4 : 0; n > 0; --n) {
-      folders_[index].subfolders.push_back(std::to_string(folders_.size()));
-      folders_.emplace_back().parent = index;
-      Grow(folders_.size() - 1, depth + 1);
-    }
-  }
-
-  // Calls take a little time that differs from path to path, so that the helpers finish
-  // their jobs in ever different orders. Gives the folder's number.
-  std::size_t Called(const fs::path& path, std::atomic<std::size_t>& count) {
-    std::this_thread::sleep_for(std::chrono::microseconds(std::hash<fs::path>()(path) % 40));
-    ++count;
-    return std::stoul(path.filename().string());
-  }
-
-  std::mt19937 random_;
-  std::vector<Folder> folders_{1};
-};
-
 struct Walk {
   std::vector<NativePath> files;
   Problems problems;
@@ -347,39 +267,57 @@ struct Walk {
   bool operator==(const Walk&) const = default;
 };
 
-Walk ReadAheadWalk(FileSystem& fileSystem, int cancelAt, unsigned threads, std::size_t window) {
+Walk ReadAheadWalk(FileSystem& fileSystem, const fs::path& root, int cancelAt, unsigned threads,
+                   std::size_t window) {
   Walk walk;
   SearchState state;
   std::vector<SearchProblem> problems;
   const EventPump pump = [&] {
     if (++walk.pumps == cancelAt) state.gCancel = true;
-    std::this_thread::yield();
   };
   WalkContext context{fileSystem, pump, problems, {}, threads, window};
-  walk.cancelled = !CollectFiles(state, "/0", true, context);
+  walk.cancelled = !CollectFiles(state, root.native(), true, context);
   walk.files.assign(state.gFileList.begin() + 1, state.gFileList.end());
   EXPECT_EQ(state.gFileCount, std::ssize(walk.files));
   walk.problems = ProblemsOf(problems);
   return walk;
 }
 
-// Helpers listing ahead change nothing the walk finds, reports or pumps for, wherever a
-// cancel comes, and read no further ahead than the window.
+// Folders listed ahead by helper threads change nothing the walk finds, reports or pumps for,
+// wherever a cancel comes, and are read no further ahead than the window. On random trees of
+// data files and others, subfolders, and links to any folder (a loop when it is up the path);
+// some folders give their listing with an error, some have no identity.
 TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
   for (std::uint32_t seed = 1; seed <= 120; ++seed) {
-    RandomTree tree(seed);
+    static const char* const kNames[] = {"a.vek", "B.VEK", "c.txt", ".vek", "d.vek.bak"};
     std::mt19937 random(seed);
-    const int pumps = ReadAheadWalk(tree, 0, 0, 0).pumps;
+    TempTree tree;
+    test::FaultyFileSystem fileSystem;
+    std::vector<fs::path> folders{tree.root()};
+    for (std::size_t i = 0; i < folders.size() && folders.size() < 50; ++i) {
+      for (int files = random() % 4; files > 0; --files)
+        std::ofstream(folders[i] / (std::to_string(files) + kNames[random() % 5]));
+      for (int n = random() % 4; n > 0; --n)
+        fs::create_directory(folders.emplace_back(folders[i] / ("s" + std::to_string(n))));
+      if (random() % 8 == 0) fileSystem.unlistable.insert(folders[i]);
+      if (random() % 8 == 0) fileSystem.anonymous.insert(folders[i]);
+    }
+    for (int links = random() % 4; links > 0; --links)
+      fs::create_directory_symlink(
+          folders[random() % folders.size()],
+          folders[random() % folders.size()] / ("L" + std::to_string(links)));
+    const int pumps = ReadAheadWalk(fileSystem, tree.root(), 0, 0, 0).pumps;
     for (int cancelAt : {0, 1 + static_cast<int>(random() % (pumps + 1)), 2}) {
-      const std::size_t lists = tree.lists, identities = tree.identities;
-      const Walk expected = ReadAheadWalk(tree, cancelAt, 0, 0);
-      const std::size_t plainLists = tree.lists - lists,
-                        plainIdentities = tree.identities - identities;
+      const std::size_t lists = fileSystem.lists, identities = fileSystem.identities;
+      const Walk expected = ReadAheadWalk(fileSystem, tree.root(), cancelAt, 0, 0);
+      const std::size_t plainLists = fileSystem.lists - lists,
+                        plainIdentities = fileSystem.identities - identities;
       const std::size_t window = 1 + random() % 6;
-      ASSERT_EQ(ReadAheadWalk(tree, cancelAt, 1 + random() % 6, window), expected)
+      ASSERT_EQ(ReadAheadWalk(fileSystem, tree.root(), cancelAt, 1 + random() % 6, window),
+                expected)
           << "seed " << seed << ", cancel at pump " << cancelAt;
-      EXPECT_LE(tree.lists - lists - plainLists, plainLists + window);
-      EXPECT_LE(tree.identities - identities - plainIdentities, plainIdentities + window);
+      EXPECT_LE(fileSystem.lists - lists - plainLists, plainLists + window);
+      EXPECT_LE(fileSystem.identities - identities - plainIdentities, plainIdentities + window);
     }
   }
 }

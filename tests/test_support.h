@@ -1,6 +1,7 @@
 // Shared helpers of the tests: temporary folder trees and file systems that fail on cue.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -58,12 +59,15 @@ inline std::string Hex(std::string_view bytes) {
 struct FaultyFileSystem final : StdFileSystem {
   std::set<std::filesystem::path> unlistable, anonymous, unreadable, endless;
   const std::error_code denied = std::make_error_code(std::errc::permission_denied);
+  std::atomic<std::size_t> lists = 0, identities = 0;  // calls so far
 
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override {
+    ++lists;
     const std::error_code error = StdFileSystem::ListFolder(folder, listing);
     return unlistable.count(folder) ? denied : error;
   }
   std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override {
+    ++identities;
     return anonymous.count(folder) ? std::nullopt : StdFileSystem::Identity(folder);
   }
   std::error_code Open(const std::filesystem::path& file,
