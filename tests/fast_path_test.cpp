@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <ranges>
 
 #include "byte_search.h"
 #include "char_boundary.h"
@@ -50,23 +51,19 @@ Lines Plain(LineMatcher& matcher, std::string_view bytes) {
 Placed Fast(LineMatcher& matcher, std::string_view bytes, std::size_t slice = 0,
             std::size_t most = 0) {
   Placed hits;
-  const auto keep = [&hits](std::u16string_view line, std::uint64_t offset) {
-    hits.emplace_back(line, offset);
+  const auto keep = [&hits](std::u16string_view line, std::uint64_t at) {
+    hits.emplace_back(line, at);
   };
   MemoryReader reader(bytes, most);
   ReadBuffer buffer;
-  if (slice == 0) {
-    matcher.Match(bytes, keep);
-  } else {
-    EXPECT_FALSE(matcher.MatchSlices(reader, buffer, slice, keep));
-  }
+  if (slice == 0) matcher.Match(bytes, keep);
+  EXPECT_FALSE(slice != 0 && matcher.MatchSlices(reader, buffer, slice, keep));
   return hits;
 }
 
 Lines LinesOf(const Placed& hits) {
-  Lines lines;
-  for (const auto& hit : hits) lines.push_back(hit.first);
-  return lines;
+  const auto lines = hits | std::views::keys;
+  return {lines.begin(), lines.end()};
 }
 
 // With each piece as the prefilter in turn, the fast hits are the plain ones, at the offsets
@@ -268,46 +265,39 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   std::vector<std::filesystem::path> files;
   RandomCase random(5);
   for (int f = 0; f < 150; ++f) {
-    const std::string bytes =
-        random.Bytes() + "\r\n" + EncodeCp932(u"アイ") + "\r\n" + random.Bytes();
     files.push_back(
-        tree.WriteBytes(std::to_string(f % 4) + "/" + std::to_string(f) + ".vek", bytes));
+        tree.WriteBytes(std::to_string(f % 4) + "/" + std::to_string(f) + ".vek",
+                        random.Bytes() + EncodeCp932(u"\r\nアイ\r\n") + random.Bytes()));
     if (f % 13 == 5) fileSystem.unreadable.insert(files.back());
     if (f % 50 == 7) fileSystem.endless.insert(files.back());
   }
   files.push_back(tree / "missing.vek");
-
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
   using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
-  const auto matchFiles = [&](unsigned threads, unsigned ioThreads, ResultList& results) {
-    Problems problems;
+  const auto matchFiles = [&](unsigned threads, unsigned ioThreads) {
+    std::pair<ResultList, Problems> out;
     MatchPool pool({u"ア"}, fileSystem,
                    {.threads = threads, .ioThreads = ioThreads, .slowOpen = {}, .sliceBytes = 5},
-                   [&](FileResults& file) {
-                     if (file.error) problems.emplace_back(file.path, file.error);
-                     results.insert(results.end(), file.lines.begin(), file.lines.end());
+                   [&out](FileResults& file) {
+                     if (file.error) out.second.emplace_back(file.path, file.error);
+                     out.first.insert(out.first.end(), file.lines.begin(), file.lines.end());
                    });
     for (const std::filesystem::path& file : files) pool.Add(file);
     pool.Finish();
-    return problems;
+    return out;
   };
-  ResultList expected;
-  const Problems expectedProblems = matchFiles(1, 0, expected);
-  ASSERT_GE(expected.size(), 50u);
-  ASSERT_EQ(expectedProblems.size(), 15u);
-  EXPECT_EQ(expectedProblems[0],
+  const auto expected = matchFiles(1, 0);
+  ASSERT_GE(expected.first.size(), 50u);
+  ASSERT_EQ(expected.second.size(), 15u);
+  EXPECT_EQ(expected.second[0],
             std::pair(files[5], std::make_error_code(std::errc::permission_denied)));
-  EXPECT_EQ(expectedProblems[1],
+  EXPECT_EQ(expected.second[1],
             std::pair(files[7], std::make_error_code(std::errc::not_enough_memory)));
   for (const auto& [threads, ioThreads] :
-       {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}}) {
-    ResultList results{u"kept"};
-    EXPECT_EQ(matchFiles(threads, ioThreads, results), expectedProblems);
-    EXPECT_EQ(results.front(), u"kept");
-    EXPECT_EQ(ResultList(results.begin() + 1, results.end()), expected)
+       {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}})
+    EXPECT_EQ(matchFiles(threads, ioThreads), expected)
         << threads << " threads, " << ioThreads << " for I/O";
-  }
 }
 
 }  // namespace

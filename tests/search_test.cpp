@@ -47,13 +47,8 @@ TEST(SplitText, KeywordsAtEveryHalfWidthSpaceAndLinesAtEveryLineEnd) {
   EXPECT_EQ(SplitKeywords(u""), (KeywordList{u""}));
   EXPECT_EQ(SplitKeywords(u"a  b "), (KeywordList{u"a", u"", u"b", u""}));
   EXPECT_EQ(SplitKeywords(u"検索　文字\tx"), (KeywordList{u"検索　文字\tx"}));
-  using Split = std::vector<std::u16string_view>;
-  for (std::u16string_view text :
-       {u"あ\r\nb\r\n\r\nc", u"あ\nb\n\nc", u"あ\rb\r\rc", u"あ\nb\r\n\rc"})
-    EXPECT_EQ(SplitLines(text), (Split{u"あ", u"b", u"", u"c"}));
-  EXPECT_EQ(SplitLines(u""), Split{});
-  EXPECT_EQ(SplitLines(u"x\r\n"), (Split{u"x", u""}));
-  EXPECT_EQ(SplitLines(u"a\n\rb"), (Split{u"a", u"", u"b"}));  // LF CR is two line ends
+  EXPECT_EQ(SplitLines(u"あ\r\nb\n\rc\r"),
+            (std::vector<std::u16string_view>{u"あ", u"b", u"", u"c", u""}));
 }
 
 TEST(RunSearch, FindsLinesHoldingEveryKeywordAsDecodedCodeUnits) {
@@ -134,7 +129,9 @@ TEST(RunSearch, CancelStopsTheWalkButTheCollectedFilesAreStillMatched) {
   for (const bool stopped : {false, true}) {
     std::stop_source stop;
     SearchProgress done;
-    const auto pump = [&] { stopped&& stop.request_stop(); };
+    const auto pump = [&] {
+      if (stopped) stop.request_stop();
+    };
     const SearchOutcome run =
         RunSearch(state, u"hit", PathText(tree / "s2"), true, fileSystem, pump,
                   {.threads = stopped ? 1u : 2u, .progress = &done, .stop = stop.get_token()});
@@ -218,11 +215,8 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
 
 // Knows one folder; counts how often it is asked.
 struct OneFolder final : StdFileSystem {
-  bool IsFolder(const fs::path& path) override {
-    ++asked;
-    return path == fs::path("/data");
-  }
   int asked = 0;
+  bool IsFolder(const fs::path& path) override { return ++asked, path == "/data"; }
 };
 
 TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
@@ -251,11 +245,10 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
     OneFolder fs;
     const InputVerdict verdict = CheckInput(c.keywords, c.folder, fs);
     SCOPED_TRACE(Utf16ToUtf8(c.keywords) + " in " + Utf16ToUtf8(c.folder));
-    EXPECT_EQ(verdict.accepted, c.message.empty());
-    EXPECT_EQ(verdict.message, c.message);
-    EXPECT_EQ(verdict.focus, c.focus);
     // The folder is only looked at once the keywords and the folder text have passed.
-    EXPECT_EQ(fs.asked, c.message.empty() || c.message == kMsgPathWrong ? 1 : 0);
+    EXPECT_EQ(std::tuple(verdict.accepted, verdict.message == c.message, verdict.focus, fs.asked),
+              std::tuple(c.message.empty(), true, c.focus,
+                         c.message.empty() || c.message == kMsgPathWrong));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <functional>
 
+#include "rtf.h"
 #include "test_support.h"
 
 namespace vek {
@@ -107,21 +108,12 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--version"}).out.starts_with("vekgrep "));
 }
 
-TEST_F(VekgrepTest, AnyThreadCountGivesTheSameOutput) {
-  for (int i = 0; i < 40; ++i) tree_.Write("t/" + std::to_string(i) + ".vek", u"猫犬\r\n犬");
-  const std::string one = Vekgrep(tree_.root(), {"-j1", "-r", "猫 犬"}).out;
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "--threads=3", "--io-threads=0", "猫 犬"}).out, one);
-  // Many threads, but within the address space the tests may run under (each reserves a stack).
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "16", "--io-threads=64", "-r", "猫 犬"}).out, one);
-}
-
-TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentInAscii) {
-  const Finished run = Vekgrep(tree_.root(), {"--rtf", "-r", "猫"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(run.out.starts_with("{\\rtf1\\ansi\\ansicpg932"));
-  EXPECT_NE(run.out.find("{\\colortbl ;\\red255\\green0\\blue0;}"), std::string::npos);
-  EXPECT_NE(run.out.find("\\cf1 \\'94\\'4c\\cf0 "), std::string::npos);  // 猫 is 94 4C
-  for (char c : run.out) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80);
+TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentOfTheResults) {
+  EXPECT_EQ(Vekgrep(tree_.root(), {"--rtf", "-r", "猫"}),
+            (Finished{HighlightKeywords(
+                          WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
+                          {u"猫"}),
+                      "", 0}));
 }
 
 TEST_F(VekgrepTest, WriteErrorsAreReportedAndAPipeSignalEndsItQuietly) {
