@@ -1,6 +1,5 @@
-// Text at the bottom of everything: CP932 against glibc's iconv, UTF-8 at the edges and where
-// keywords occur; and what the window computes without a window: its layout in twips and the texts
-// it shows.
+// Text: CP932 against glibc's iconv, UTF-8, where keywords occur; and what the window
+// computes without a window: its layout in twips and the texts it shows.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -33,32 +32,16 @@ MaybeBytes Encoded(char16_t ch) {
                    : std::nullopt;
 }
 
-// Our reading of one or two bytes as exactly one character.
-std::optional<char16_t> DecodeOne(const std::string& bytes) {
-  const std::u16string text = DecodeCp932(bytes);
-  if (text.size() != 1 || text[0] == u'\uFFFD') return std::nullopt;
-  return text[0];
-}
-
 // One strict conversion through glibc's iconv; nullopt when it rejects the input.
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from), &iconv_close) {}
-  bool ok() const { return cd_.get() != reinterpret_cast<iconv_t>(-1); }
-  MaybeBytes operator()(std::string in) const {
-    char buffer[16];
-    char* inPtr = in.data();
-    char* outPtr = buffer;
-    std::size_t inLeft = in.size(), outLeft = sizeof buffer;
-    iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd_.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-      return std::nullopt;
-    return std::string(buffer, outPtr);
-  }
-
- private:
-  std::unique_ptr<void, int (*)(iconv_t)> cd_;
-};
+MaybeBytes Convert(iconv_t cd, std::string in) {
+  char buffer[16];
+  char *inPtr = in.data(), *outPtr = buffer;
+  std::size_t inLeft = in.size(), outLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+    return std::nullopt;
+  return std::string(buffer, outPtr);
+}
 
 // Every byte that decodes alone and every pair after a byte that does not, and every UTF-16
 // code unit. glibc's CP932 lacks Windows' single bytes 80, A0 and FD-FF (U+0080,
@@ -66,20 +49,23 @@ class Iconv {
 // for U+00A5, U+203E and U+2014). Everything else, duplicates and the user-defined rows F0-F9
 // included, is the same. A character has a unique code when one sequence alone decodes to it.
 TEST(Cp932Table, AgreesWithGlibcIconvApartFromKnownDifferences) {
-  const Iconv decoder("UTF-16LE", "CP932"), encoder("CP932", "UTF-16LE");
-  if (!decoder.ok() || !encoder.ok()) GTEST_SKIP() << "iconv has no CP932";
+  using Iconv = std::unique_ptr<void, int (*)(iconv_t)>;
+  const Iconv decoder(iconv_open("UTF-16LE", "CP932"), &iconv_close),
+      encoder(iconv_open("CP932", "UTF-16LE"), &iconv_close);
+  if (decoder.get() == iconv_t(-1) || encoder.get() == iconv_t(-1)) GTEST_SKIP() << "no CP932";
   const auto utf16le = [](char16_t ch) {
     return std::string{static_cast<char>(ch & 0xFF), static_cast<char>(ch >> 8)};
   };
   std::map<std::string, std::string> differences;  // input -> "ours glibc"
   std::map<char16_t, int> sources;
   const auto decode = [&](const std::string& bytes) {
-    const std::optional<char16_t> ch = DecodeOne(bytes);
-    if (ch) ++sources[*ch];
-    const MaybeBytes ours = ch ? MaybeBytes(utf16le(*ch)) : std::nullopt;
-    if (const MaybeBytes glibc = decoder(bytes); glibc != ours)
+    const std::u16string text = DecodeCp932(bytes);
+    const bool one = text.size() == 1 && text[0] != u'\uFFFD';  // exactly one character
+    if (one) ++sources[text[0]];
+    const MaybeBytes ours = one ? MaybeBytes(utf16le(text[0])) : std::nullopt;
+    if (const MaybeBytes glibc = Convert(decoder.get(), bytes); glibc != ours)
       differences[Hex(bytes)] = Hex(ours) + " " + Hex(glibc);
-    return ch.has_value();
+    return one;
   };
   for (int b = 0; b < 256; ++b) {
     const std::string one(1, static_cast<char>(b));
@@ -90,7 +76,7 @@ TEST(Cp932Table, AgreesWithGlibcIconvApartFromKnownDifferences) {
     const auto ch = static_cast<char16_t>(c);
     ASSERT_EQ(HasUniqueCp932Code(ch), sources[ch] == 1) << c;
     if (c >= 0xD800 && c <= 0xDFFF) continue;
-    if (const MaybeBytes glibc = encoder(utf16le(ch)); glibc != Encoded(ch))
+    if (const MaybeBytes glibc = Convert(encoder.get(), utf16le(ch)); glibc != Encoded(ch))
       differences["U+" + Hex(std::string{static_cast<char>(c >> 8), static_cast<char>(c)})] =
           Hex(Encoded(ch)) + " " + Hex(glibc);
   }
@@ -173,9 +159,9 @@ TEST(KeywordRanges, AreTheRunsThatOccurrencesCover) {
             u"<mark>vek</mark> <mark>x</mark>");
 }
 
+// Keyword box and folder box widths, search and "..." button lefts, result box width, count
+// label left, result box height (-1: left as it is).
 TEST(ComputeLayout, FollowsTheWindowsSize) {
-  // Keyword box and folder box widths, search and "..." button lefts, result box width,
-  // count label left, result box height (-1: left as it is).
   using Flat = std::array<double, 7>;
   const struct {
     double width, height, statusBar;
@@ -217,12 +203,10 @@ TEST(ComputeLayout, FollowsTheWindowsSize) {
 }
 
 TEST(Messages, StylesAndTexts) {
-  for (const auto& [kind, style] : {std::pair{kKindCritical, 16u},
-                                    {kKindQuestion, 52u},
-                                    {kKindExclamation, 48u},
-                                    {kKindInformation, 64u},
-                                    {std::uint8_t{0}, 0u},
-                                    {std::uint8_t{5}, 0u}})
+  using Style = std::pair<std::uint8_t, unsigned>;
+  for (const auto& [kind, style] :
+       {Style{kKindCritical, 16}, Style{kKindQuestion, 52}, Style{kKindExclamation, 48},
+        Style{kKindInformation, 64}, Style{0, 0}, Style{5, 0}})
     EXPECT_EQ(MessageStyle(kind), style);
   EXPECT_EQ(MessageText(kMsgPathWrong), kMsgPathWrong);
   EXPECT_EQ(MessageText(u"a", u"b"), u"a\r\nb");
