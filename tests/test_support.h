@@ -59,15 +59,15 @@ inline std::string Hex(std::string_view bytes) {
 struct FaultyFileSystem final : StdFileSystem {
   std::set<std::filesystem::path> unlistable, anonymous, unreadable, endless;
   const std::error_code denied = std::make_error_code(std::errc::permission_denied);
-  std::atomic<std::size_t> lists = 0, identities = 0;  // calls so far
+  std::atomic<std::size_t> calls = 0;  // to ListFolder and Identity so far
 
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override {
-    ++lists;
+    ++calls;
     const std::error_code error = StdFileSystem::ListFolder(folder, listing);
     return unlistable.count(folder) ? denied : error;
   }
   std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override {
-    ++identities;
+    ++calls;
     return anonymous.count(folder) ? std::nullopt : StdFileSystem::Identity(folder);
   }
   std::error_code Open(const std::filesystem::path& file,
