@@ -134,12 +134,9 @@ std::u16string DecodeOneByOne(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const std::u16string one = DecodeCp932(bytes.substr(i, 1)),
                          two = DecodeCp932(bytes.substr(i, 2));
-    if (one == u"\uFFFD" && i + 1 < bytes.size() && two.size() == 1 && two != u"\uFFFD") {
-      text += two;
-      ++i;
-    } else {
-      text += one;
-    }
+    const bool pair = one == u"\uFFFD" && two.size() == 1 && two != u"\uFFFD";
+    text += pair ? two : one;
+    i += pair;
   }
   return text;
 }
