@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "file_collection.h"
@@ -72,8 +73,9 @@ TEST(RunSearch, FindsLinesHoldingEveryKeywordAsDecodedCodeUnits) {
 }
 
 // Listing order is upper-cased ("_" after "R", "ａ" before "Ｂ"), then ordinal for names
-// equal but for case.
-TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrder) {
+// equal but for case. A cancel stops the walk at its next look at the flag, and the files
+// found by then are still matched.
+TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelled) {
   TempTree tree;
   for (const char* name : {"b.Vek", "_.vek", "Root.vek", ".vek", "a.VEK", "Ｂ.vek", "ａ.vek",
                            "c.vek.bak", "d.ve", "e.vekk", "vek", "b/x.vek", "B/z.vek",
@@ -87,55 +89,46 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrder) {
   SearchState state;
   StdFileSystem fileSystem;
   int pumps = 0;
-  const auto search = [&](bool sub) {
-    return Hits(RunSearch(state, u"hit", PathText(tree.root()), sub, fileSystem, [&] { ++pumps; }));
+  std::function<void()> click = [] {};  // at the third pump
+  const auto search = [&](const fs::path& folder, bool sub, const SearchOptions& options = {}) {
+    pumps = 0;
+    const EventPump pump = [&] {
+      if (++pumps == 3) click();
+    };
+    return RunSearch(state, u"hit", PathText(folder), sub, fileSystem, pump, options);
   };
   // The same bare name in two folders: both searched, both shown by name alone.
-  EXPECT_EQ(std::ranges::count(search(true), u"same.vek(1)：hit"), 2);
+  EXPECT_EQ(std::ranges::count(Hits(search(tree.root(), true)), u"same.vek(1)：hit"), 2);
   EXPECT_EQ(state.gFileList, expected);
   EXPECT_EQ(state.gFileCount, 13);
   EXPECT_EQ(state.gSearchPath, PathText(tree.root()));
   // Without subfolders: no pump, no folder entered.
-  pumps = 0;
-  EXPECT_EQ(search(false).size(), 7u);
+  EXPECT_EQ(Hits(search(tree.root(), false)).size(), 7u);
   EXPECT_EQ(pumps, 0);
-}
 
-TEST(RunSearch, CancelStopsTheWalkButTheCollectedFilesAreStillMatched) {
-  TempTree tree;
-  for (const char* name : {"root.vek", "s1/one.vek", "s2/two.vek", "s2/x/deeper.vek",
-                           "s2/y/deepest.vek", "s3/three.vek"})
-    tree.Write(name, u"hit");
-  SearchState state;
-  state.gCancel = true;  // a click before the search is forgotten
-  StdFileSystem fileSystem;
-  int pumps = 0;
-  // The pump runs before s1, s2 and s2/x, where the click arrives; then once more before s3,
-  // where the root's loop sees the flag.
-  const SearchOutcome outcome =
-      RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem, [&] {
-        if (++pumps == 3) state.gCancel = true;
-      });
-  EXPECT_EQ(Hits(outcome), (Lines{u"root.vek(1)：hit", u"one.vek(1)：hit", u"two.vek(1)：hit"}));
-  EXPECT_EQ(pumps, 4);
-  EXPECT_EQ(state.gFileCount, 3);
-  EXPECT_TRUE(outcome.walkCancelled);
+  // The pump runs before a, B and B/a, where the click arrives; then once more before b, where
+  // the root's loop sees the flag. A click before the search is forgotten.
+  click = [&] { state.gCancel = true; };
+  state.gCancel = true;
+  const SearchOutcome outcome = search(tree.root(), true);
+  EXPECT_EQ(Hits(outcome).size(), 9u);  // the root's own, a's and B's
+  EXPECT_EQ(std::tuple(pumps, state.gFileCount, outcome.walkCancelled), std::tuple(4, 9, true));
 
   // Counted as it goes; a stop requested during the walk lets the walk end (only gCancel
   // cuts it short) but matches nothing more.
   for (const bool stopped : {false, true}) {
     std::stop_source stop;
     SearchProgress done;
-    const auto pump = [&] {
+    click = [&stop, stopped] {
       if (stopped) stop.request_stop();
     };
     const SearchOutcome run =
-        RunSearch(state, u"hit", PathText(tree / "s2"), true, fileSystem, pump,
-                  {.threads = stopped ? 1u : 2u, .progress = &done, .stop = stop.get_token()});
-    const int n = stopped ? 0 : 3;
+        search(tree.root(), true,
+               {.threads = stopped ? 1u : 2u, .progress = &done, .stop = stop.get_token()});
+    const int n = stopped ? 0 : 13;
     EXPECT_EQ(std::tuple(HitCount(run.results), run.walkCancelled, done.filesFound.load(),
                          done.filesSearched.load(), done.hits.load(), done.walkDone.load()),
-              std::tuple(n, false, 3, n, n, true));
+              std::tuple(n, false, 13, n, n, true));
   }
 }
 

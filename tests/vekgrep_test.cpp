@@ -18,8 +18,7 @@ using test::TempTree;
 namespace fs = std::filesystem;
 
 struct Finished {
-  std::string out;
-  std::string err;
+  std::string out, err;
   int status;  // the exit status, or 128 + the signal that ended it
   bool operator==(const Finished&) const = default;
 };
