@@ -76,6 +76,7 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   const struct {
     std::vector<std::string> args;
     Finished run;
+    void (*prepare)() = [] {};
   } cases[] = {
       {{"猫 犬"}, {hits, "", 0}},
       {{"-r", "猫 犬"}, {hits + "b.VEK(1)：猫犬\n", "", 0}},
@@ -89,11 +90,42 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
       {{"--color", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--color=always", "--color=never", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--rtf", "象"}, {"", "", 1}},
+      {{"--rtf", "-r", "猫"},
+       {HighlightKeywords(WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
+                          {u"猫"}),
+        "", 0}},
       // Refused input: the window's message, nothing else.
       {{"ab"}, {"", "vekgrep: 検索文字列は半角のみの場合、３文字以上で入力して下さい。\n", 2}},
       {{"猫", "a.vek"}, {"", "vekgrep: Pathが誤っています。\n", 2}},
+      // Write errors are reported; a pipe's signal ends it quietly.
+      {{"猫"},
+       {"", "vekgrep: write error: No space left on device\n", 2},
+       [] { ::dup2(::open("/dev/full", O_WRONLY), 1); }},
+      {{"猫"}, {"", "vekgrep: write error: Bad file descriptor\n", 2}, [] { ::close(1); }},
+      {{"猫"},
+       {"", "vekgrep: write error: Broken pipe\n", 2},
+       [] { BrokenPipe(), ::signal(SIGPIPE, SIG_IGN); }},
+      {{"猫"}, {"", "", 128 + SIGPIPE}, BrokenPipe},
+      // The current folder is searched as ".", whatever its absolute path: gone, or too long
+      // to name (5,000 bytes; last, as its folders stay).
+      {{"猫"},
+       {"", "", 1},
+       [] {
+         ::mkdir("gone", 0700);
+         if (::chdir("gone") != 0 || ::rmdir("../gone") != 0) ::_exit(125);
+       }},
+      {{"猫"},
+       {"x.vek(1)：猫\n", "", 0},
+       [] {
+         for (int level = 0; level < 25; ++level) {
+           ::mkdir(std::string(200, 'd').c_str(), 0700);
+           if (::chdir(std::string(200, 'd').c_str()) != 0) ::_exit(125);
+         }
+         std::ofstream("x.vek") << EncodeCp932(u"猫");
+       }},
   };
-  for (const auto& c : cases) EXPECT_EQ(Vekgrep(tree_.root(), c.args), c.run) << c.args.back();
+  for (const auto& c : cases)
+    EXPECT_EQ(Vekgrep(tree_.root(), c.args, c.prepare), c.run) << c.args.back();
   // Wrong use: a message, nothing else.
   using Args = std::vector<std::string>;
   for (const Args& args :
@@ -105,45 +137,6 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   }
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--help"}).out.starts_with("Usage: vekgrep"));
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--version"}).out.starts_with("vekgrep "));
-}
-
-TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentOfTheResults) {
-  EXPECT_EQ(Vekgrep(tree_.root(), {"--rtf", "-r", "猫"}),
-            (Finished{HighlightKeywords(
-                          WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
-                          {u"猫"}),
-                      "", 0}));
-}
-
-TEST_F(VekgrepTest, WriteErrorsAreReportedAndAPipeSignalEndsItQuietly) {
-  const std::pair<void (*)(), Finished> cases[] = {
-      {[] { ::dup2(::open("/dev/full", O_WRONLY), 1); },
-       {"", "vekgrep: write error: No space left on device\n", 2}},
-      {[] { ::close(1); }, {"", "vekgrep: write error: Bad file descriptor\n", 2}},
-      {[] { BrokenPipe(), ::signal(SIGPIPE, SIG_IGN); },
-       {"", "vekgrep: write error: Broken pipe\n", 2}},
-      {BrokenPipe, {"", "", 128 + SIGPIPE}},
-  };
-  for (const auto& [how, run] : cases) EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "猫"}, how), run);
-}
-
-// The current folder is searched as ".", whatever its absolute path.
-TEST_F(VekgrepTest, CurrentFolderThatIsGoneOrTooLongToName) {
-  const Finished gone = Vekgrep(tree_.root(), {"猫"}, [] {
-    ::mkdir("gone", 0700);
-    if (::chdir("gone") != 0 || ::rmdir("../gone") != 0) ::_exit(125);
-  });
-  EXPECT_EQ(gone, (Finished{"", "", 1}));
-  const Finished deep = Vekgrep(tree_.root(), {"猫"}, [] {
-    const std::string name(200, 'd');
-    for (int level = 0; level < 25; ++level) {  // 5,000 bytes of path
-      ::mkdir(name.c_str(), 0700);
-      if (::chdir(name.c_str()) != 0) ::_exit(125);
-    }
-    std::ofstream("x.vek") << "\x94\x4c";  // 猫
-  });
-  fs::remove_all(tree_ / std::string(200, 'd'));
-  EXPECT_EQ(deep, (Finished{"x.vek(1)：猫\n", "", 0}));
 }
 
 // On Linux a name is bytes: folders and files whose names are not UTF-8 are searched and
