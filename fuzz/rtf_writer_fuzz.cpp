@@ -1,7 +1,5 @@
-// Arbitrary UTF-16 text (little-endian pairs) through WriteRtf and then HighlightKeywords, as
-// the window shows a search's results: the whole text as the keyword is one red run, found
-// only if the highlighter reads every escape as the writer meant it. (That highlighting
-// changes nothing but the colours is the highlight target's check.)
+// Arbitrary UTF-16 text (little-endian pairs) through WriteRtf and HighlightKeywords: the
+// whole text as the keyword is one red run only if every escape is read as it was meant.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

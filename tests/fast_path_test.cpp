@@ -1,6 +1,5 @@
-// The fast paths of the search against the plain one: whole-text decoding, byte scans,
-// character boundaries in undecoded bytes, prefiltered matching, slices and the thread pool
-// must give exactly what decoding one character at a time and comparing code units gives.
+// The fast paths (decoding, byte scans, character boundaries, prefilters, slices, the thread
+// pool) give exactly what decoding one character at a time and comparing code units gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,9 +45,8 @@ Lines Plain(LineMatcher& matcher, std::string_view bytes) {
   return hits;
 }
 
-// The fast hits of a file read whole (slice 0), or in slices of `slice` bytes by reads that
-// stop after `most`. Read whole, the bytes have exactly their size on the heap, at an odd
-// address, so that ASan sees any overread of the byte scans.
+// The fast hits of a file read whole (slice 0; exactly its size on the heap, at an odd address,
+// so that ASan sees any overread) or in slices of `slice` bytes by reads of `most` at most.
 Placed Fast(LineMatcher& matcher, std::string_view bytes, std::size_t slice = 0,
             std::size_t most = 0) {
   Placed hits;
@@ -68,8 +66,7 @@ Lines LinesOf(const Placed& hits) {
   return {lines.begin(), lines.end()};
 }
 
-// With each piece as the prefilter in turn, the fast hits are the plain ones, at the offsets
-// of their lines; read in slices of a few bytes, they are the same.
+// The plain hits, at the offsets of their lines, whatever the prefilter piece or the slices.
 void ExpectSameAsPlain(const KeywordList& keywords, std::string_view bytes) {
   LineMatcher matcher(keywords);
   std::string shown = Hex(bytes);
@@ -88,8 +85,7 @@ void ExpectSameAsPlain(const KeywordList& keywords, std::string_view bytes) {
     ASSERT_EQ(Fast(matcher, bytes, slice, most), whole) << shown << " slice " << slice;
 }
 
-// Random bytes biased towards lead and trail bytes, duplicated codes, unmapped pairs, ASCII
-// runs and line ends.
+// Bytes biased to lead and trail bytes, duplicated codes, unmapped pairs, ASCII and line ends.
 std::string RandomBytes(std::mt19937& random, std::size_t most = 120) {
   static const std::string kBytes =
       "\x81\x82\x83\x84\x85\x87\x88\x95\x9F\xE0\xEA\xED\xEE\xFA\xFC"  // leads
@@ -121,8 +117,7 @@ KeywordList RandomKeywords(std::mt19937& random, std::string_view bytes) {
   return keywords;
 }
 
-// Whole texts decode as one character at a time would: a byte that starts no character is
-// U+FFFD alone and the next byte is read afresh.
+// A byte that starts no character is U+FFFD alone, and the next byte is read afresh.
 std::u16string DecodeOneByOne(std::string_view bytes) {
   std::u16string text;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -152,9 +147,8 @@ TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
   }
 }
 
-// Each shape of prefilter over more than the first MiB, which the matcher samples to pick
-// its piece: none a byte search can find (every line is decoded), a one-byte piece (∵ has
-// three codes), one long piece, several pieces. Fresh matchers, whole and in slices.
+// Past the first MiB, which the matcher samples to pick its piece: no piece a byte search can
+// find, a one-byte piece (∵ has three codes), one long piece, several pieces.
 TEST(FastPath, EachPrefilterShapeGivesThePlainHitsPastTheSample) {
   std::mt19937 random(77);
   const std::string marks[] = {"\x81\xE6\x61\x87\x9A", "\xFA\x5B\x61\x81\xE6", "ab",
@@ -190,8 +184,8 @@ TEST(FastPath, EachPrefilterShapeGivesThePlainHitsPastTheSample) {
   EXPECT_EQ(matcher.Piece(matcher.PrefilterPiece()), "ab");
 }
 
-// Each line holding "x" tells its own number: found again from the result's source, in any
-// slice size (CR LF across a slice edge included), the number agrees.
+// Each line holding "x" tells its own number, found again from the result's source in any
+// slice size (CR LF across a slice edge included).
 TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLinesAtEachResultsSource) {
   test::TempTree tree;
   StdFileSystem fileSystem;

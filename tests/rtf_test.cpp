@@ -29,8 +29,7 @@ std::string Body(std::u16string_view text) {
   return rtf.substr(at, rtf.size() - at - kEnd.size());
 }
 
-// The writer's document for `marked`, red where it is in brackets: what the highlighter must
-// make of the plain one.
+// The writer's document for `marked`, red where it is in brackets.
 std::string Highlighted(std::u16string_view marked) {
   std::string body;
   for (std::size_t at = 0, end = 0; at <= marked.size(); at = end + 1) {
@@ -55,9 +54,8 @@ TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoes) {
   for (const auto& [text, body] : cases) EXPECT_EQ(WriteRtf(text), Document(body));
 }
 
-// The highlighter reads each escape back as the writer meant it: the whole text, one
-// keyword, is found in the document of every code unit (ascending, so no CR LF pair) and in
-// texts of line ends and markup look-alikes.
+// The whole text as one keyword is found in the document of every code unit (ascending, so
+// no CR LF pair) and of line ends and markup look-alikes.
 TEST(WriteRtf, TheHighlighterReadsEveryEscapeAsWritten) {
   std::u16string every;
   for (unsigned unit = 0; unit <= 0xFFFF; ++unit) every += static_cast<char16_t>(unit);
@@ -107,10 +105,8 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
   }
 }
 
-// RTF as other writers produce it: a trail byte left raw or split by a source line break,
-// upper-case hex, \uN with a two-byte fallback, groups, destinations, \line and colours of
-// its own. Only the table (# below) and the switches are added, and outside the red runs
-// each character keeps the document's colour.
+// Raw or split trail bytes, upper-case hex, \uN with a two-byte fallback, groups,
+// destinations, \line and own colours: only the table (#) and the switches are added.
 TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
   const std::tuple<std::string_view, KeywordList, std::string> cases[] = {
       {"{\\rtf1\\ansi{\\fonttbl{\\f0 red;}}\r\n{\\*\\generator red par;}{\\info{\\title red}}\r\n"
@@ -127,8 +123,7 @@ TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
        "{\\rtf1#\\viewkind4 a\\cf1 b{\\b cd}e\\cf0 f{\\i g}h}"},
       {"{\\viewkind4 ab{\\b cd}ef}", {u"abc"}, "{#\\viewkind4 \\cf1 ab{\\b c\\cf0 d}\\cf0 ef}"},
       {"{\\viewkind4 e{\\i g}h}", {u"gh"}, "{#\\viewkind4 e{\\i \\cf1 g}\\cf1 h\\cf0 }"},
-      // A \uN whose fallback a brace or the end cuts short skips what comes next, so the
-      // switch back waits for the next character.
+      // A \uN fallback cut short by a brace or the end: the switch back waits.
       {"{\\viewkind4 \\u12354{e}f}", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354{\\cf0 e}\\cf0 f}"},
       {"{\\viewkind4 \\u12354\\", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354\\"},
   };

@@ -1,5 +1,4 @@
-// The search from keyword text and folder to the numbered result lines, the input rules that
-// come before it, and the folder walk with read-ahead against one without.
+// The search from keyword text and folder to result lines, its input rules, and the walk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -41,12 +40,6 @@ Problems ProblemsOf(const std::vector<SearchProblem>& problems) {
   return pairs;
 }
 
-TEST(SplitKeywords, AtEveryHalfWidthSpace) {
-  EXPECT_EQ(SplitKeywords(u""), (KeywordList{u""}));
-  EXPECT_EQ(SplitKeywords(u"a  b "), (KeywordList{u"a", u"", u"b", u""}));
-  EXPECT_EQ(SplitKeywords(u"検索　文字\tx"), (KeywordList{u"検索　文字\tx"}));
-}
-
 TEST(RunSearch, FindsLinesHoldingEveryKeywordAsDecodedCodeUnits) {
   TempTree tree;
   tree.Write("a.vek", u"猫と犬\r\n犬\r\n犬と猫\r\n");
@@ -70,9 +63,8 @@ TEST(RunSearch, FindsLinesHoldingEveryKeywordAsDecodedCodeUnits) {
   }
 }
 
-// Listing order is upper-cased ("_" after "R", "ａ" before "Ｂ"), then ordinal for names
-// equal but for case. A cancel stops the walk at its next look at the flag, and the files
-// found by then are still matched.
+// Listing order is upper-cased ("_" after "R", "ａ" before "Ｂ"), then ordinal. A cancel stops
+// the walk at its next look at the flag; the files found by then are still matched.
 TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelled) {
   TempTree tree;
   for (const char* name : {"b.Vek", "_.vek", "Root.vek", ".vek", "a.VEK", "Ｂ.vek", "ａ.vek",
@@ -104,16 +96,15 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
   EXPECT_EQ(Hits(search(tree.root(), false)).size(), 7u);
   EXPECT_EQ(pumps, 0);
 
-  // The pump runs before a, B and B/a, where the click arrives; then once more before b, where
-  // the root's loop sees the flag. A click before the search is forgotten.
+  // Pumps before a, B, B/a (the click) and b (where the root's loop stops); a click before
+  // the search is forgotten.
   click = [&] { state.gCancel = true; };
   state.gCancel = true;
   const SearchOutcome outcome = search(tree.root(), true);
   EXPECT_EQ(Hits(outcome).size(), 9u);  // the root's own, a's and B's
   EXPECT_EQ(std::tuple(pumps, state.gFileCount, outcome.walkCancelled), std::tuple(4, 9, true));
 
-  // Counted as it goes; a stop requested during the walk lets the walk end (only gCancel
-  // cuts it short) but matches nothing more.
+  // A stop during the walk lets the walk end but matches nothing more.
   for (const bool stopped : {false, true}) {
     std::stop_source stop;
     SearchProgress done;
@@ -130,9 +121,8 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
   }
 }
 
-// Links are followed but never around a loop, and a folder without identity is entered;
-// pipes are not opened; what cannot be listed or read is reported, walk problems first, and
-// the rest is searched. A file whose size is 0 may still have content (a link to /proc).
+// Links are followed but never around a loop; pipes are not opened; problems are reported,
+// the walk's first, and the rest searched; a size of 0 may hide content (a link to /proc).
 TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   TempTree tree;
   tree.Write("a.vek", u"hit");
@@ -169,8 +159,7 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   EXPECT_EQ(ProblemsOf(outcome.problems), (Problems{{tree / "gone", missing}}));
 }
 
-// Reads give what there is room for, to the end whatever the size said at the open: a
-// /proc file (size 0) and a file cut short while it is read.
+// Reads go to the end whatever the size said at the open: /proc files, a file cut short.
 TEST(StdFileSystem, ReadsEveryByteThereIs) {
   TempTree tree;
   const std::string big(3 << 20, 'x');
@@ -206,9 +195,8 @@ struct OneFolder final : StdFileSystem {
 
 TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
   using enum InputField;
-  // Half-width means one byte: half-width katakana, and a character outside CP932 (one "?");
-  // a surrogate pair is one "?" too, but two code units. Empty words count as words, and
-  // spaces alone are accepted: the text is never trimmed.
+  // Half-width is one byte (ｶ, or "?" for é or a surrogate pair); empty words count; spaces
+  // alone are accepted; only half-width spaces split.
   const struct {
     std::u16string_view keywords, folder, message;  // message empty: accepted
     InputField focus;
@@ -225,6 +213,7 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
       {u"abc  def", u"/data", {}, None},
       {u"   ", u"/data", {}, None},
       {u"😀", u"/data", {}, None},
+      {u"ab　c\td", u"/data", {}, None},
   };
   for (const auto& c : cases) {
     OneFolder fs;
@@ -237,10 +226,8 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
   }
 }
 
-// Folders listed ahead by helper threads change nothing the walk finds, reports or pumps for,
-// wherever a cancel comes, and are read no further ahead than the window. On random trees of
-// data files and others, subfolders, and links to any folder (a loop when it is up the path);
-// some folders give their listing with an error, some have no identity.
+// Helpers listing ahead change nothing the walk finds, reports or pumps for, wherever a cancel
+// comes, and stay within the window; on random trees with links, faults and no identities.
 TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
   for (std::uint32_t seed = 1; seed <= 120; ++seed) {
     static const char* const kNames[] = {"a.vek", "B.VEK", "c.txt", ".vek", "d.vek.bak"};

@@ -43,11 +43,9 @@ MaybeBytes Convert(iconv_t cd, std::string in) {
   return std::string(buffer, outPtr);
 }
 
-// Every byte that decodes alone and every pair after a byte that does not, and every UTF-16
-// code unit. glibc's CP932 lacks Windows' single bytes 80, A0 and FD-FF (U+0080,
-// U+F8F0-U+F8F3), and it encodes three characters that Windows' table cannot (its best fits
-// for U+00A5, U+203E and U+2014). Everything else, duplicates and the user-defined rows F0-F9
-// included, is the same. A character has a unique code when one sequence alone decodes to it.
+// Every byte, pair and code unit. glibc lacks Windows' single bytes 80, A0, FD-FF and encodes
+// what Windows cannot (its best fits for U+00A5, U+203E, U+2014); the rest is the same. A
+// unique code is one that alone decodes to its character.
 TEST(Cp932Table, AgreesWithGlibcIconvApartFromKnownDifferences) {
   using Iconv = std::unique_ptr<void, int (*)(iconv_t)>;
   const Iconv decoder(iconv_open("UTF-16LE", "CP932"), &iconv_close),
@@ -165,8 +163,7 @@ TEST(ComputeLayout, FollowsTheWindowsSize) {
     double width, height, statusBar;
     Flat layout;
   } cases[] = {
-      // The opening size, 640 x 480 pixels: both buttons and the result box end 360 twips
-      // before the window's right edge, each box 150 twips before its button.
+      // 640 x 480 pixels: buttons and result box end 360 twips before the right edge.
       {9600, 7200, 315, {8085, 8565, 8385, 8865, 9090, 8175, 4515}},
       {9600, 7200, 330, {8085, 8565, 8385, 8865, 9090, 8175, 4500}},
       // Too narrow: widths are zero, never negative; the lefts follow the formulas.

@@ -26,9 +26,8 @@ std::ostream& operator<<(std::ostream& os, const Finished& run) {
   return os << "out: " << run.out << "\nerr: " << run.err << "\nstatus " << run.status;
 }
 
-// Runs vekgrep in `cwd`, its output and errors to files; `prepare` runs first in the child,
-// there (for another standard output, a current folder that is gone or too long to name, or a
-// memory limit).
+// Runs vekgrep in `cwd`; `prepare` runs first in the child (another standard output, an odd
+// current folder, a memory limit).
 Finished Vekgrep(
     const fs::path& cwd, std::vector<std::string> args,
     const std::function<void()>& prepare = [] {}) {
@@ -153,10 +152,8 @@ TEST_F(VekgrepTest, NamesThatAreNotUtf8AreKeptAsBytes) {
             (Finished{"\x96\x7B.vek(1)：猫\n", "", 0}));
 }
 
-// Memory stays bounded whatever the size of a file or the number of hits: a file larger than
-// the address space vekgrep may use is read to its end in slices, and 35 MB of results are
-// written as they come within 40 MB. (A line too long for memory is tested where the search
-// reads files.)
+// A file larger than vekgrep's address space is read in slices, and 35 MB of results are
+// written as they come within 40 MB.
 TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
