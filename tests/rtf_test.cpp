@@ -84,6 +84,7 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
   const std::pair<KeywordList, std::u16string_view> cases[] = {
       {{u"abc", u"abcd"}, u"x[abcd]x [abc]\r\n"},
       {{u"aa"}, u"[aaa] b[aa]b"},
+      {{u"ab", u"bcd", u"xyzw"}, u"[abab] [abcd] xyz"},  // adjacent, overlapping, too long
       {{u"ab", u"", u"ab"}, u"[ab] [ab]"},
       {{u"", u""}, u"ab"},
       // Keywords that spell the header's and the body's control words colour only the text.

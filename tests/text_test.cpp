@@ -6,7 +6,6 @@
 #include <array>
 #include <limits>
 #include <map>
-#include <random>
 
 #include "count_format.h"
 #include "keyword_ranges.h"
@@ -128,29 +127,9 @@ TEST(TextConvert, Utf8AndUtf16BothWays) {
   EXPECT_EQ(out, "head:" + name);
 }
 
-// Keyword ranges are the runs of code units that some occurrence of a keyword covers.
-TEST(KeywordRanges, AreTheRunsThatOccurrencesCover) {
-  std::mt19937 random(9);
-  for (int round = 0; round < 3000; ++round) {
-    std::u16string text(random() % 24, u'a');
-    for (char16_t& c : text) c = u"aab"[random() % 3];
-    KeywordList keywords(random() % 4);
-    for (std::u16string& k : keywords) k = text.substr(random() % (text.size() + 1), random() % 5);
-    if (random() % 4 == 0) keywords.push_back(u"ab" + text);  // longer than the text
-    std::vector<bool> covered(text.size() + 1, false);
-    for (const std::u16string& k : keywords) {
-      for (std::size_t at = text.find(k); !k.empty() && at != std::u16string::npos;
-           at = text.find(k, at + 1))
-        std::fill_n(covered.begin() + at, k.size(), true);
-    }
-    std::vector<TextRange> expected;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (covered[i] && (i == 0 || !covered[i - 1])) expected.push_back({i, i});
-      if (covered[i]) expected.back().end = i + 1;
-    }
-    ASSERT_EQ(KeywordRanges(text, keywords), expected);
-  }
-  // Marks longer than the text, as a terminal's colour codes are.
+// Marks longer than the text, as a terminal's colour codes are. (The ranges themselves are
+// the highlighter's tables.)
+TEST(MarkKeywords, MarksLongerThanTheText) {
   EXPECT_EQ(MarkKeywords(u"vek x", {u"vek", u"x"}, u"<mark>", u"</mark>"),
             u"<mark>vek</mark> <mark>x</mark>");
 }
