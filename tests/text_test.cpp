@@ -157,12 +157,13 @@ TEST(ComputeLayout, FollowsTheWindowsSize) {
       {9600, 2686, 315, {8085, 8565, 8385, 8865, 9090, 8175, 1}},
   };
   for (const auto& c : cases) {
-    const auto layout = ComputeLayout(
-        {.windowWidth = c.width, .windowHeight = c.height, .statusBarHeight = c.statusBar});
-    ASSERT_TRUE(layout);
-    EXPECT_EQ((Flat{layout->txtKeyWordWidth, layout->txtFilePathWidth, layout->cmdSearchLeft,
-                    layout->cmdDirectoryLeft, layout->rtbSearchResultWidth,
-                    layout->lblSearchCountLeft, layout->rtbSearchResultHeight.value_or(-1)}),
+    const auto layout =
+        ComputeLayout(
+            {.windowWidth = c.width, .windowHeight = c.height, .statusBarHeight = c.statusBar})
+            .value();
+    EXPECT_EQ((Flat{layout.txtKeyWordWidth, layout.txtFilePathWidth, layout.cmdSearchLeft,
+                    layout.cmdDirectoryLeft, layout.rtbSearchResultWidth, layout.lblSearchCountLeft,
+                    layout.rtbSearchResultHeight.value_or(-1)}),
               c.layout)
         << c.width << " x " << c.height;
   }
