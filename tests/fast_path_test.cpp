@@ -158,20 +158,15 @@ TEST(FastPath, EachPrefilterShapeGivesThePlainHitsPastTheSample) {
     bytes += RandomBytes(random, 60) + "\x90\xDD\x92\xE8" + (line % 97 ? "" : marks[line / 97 % 4]);
     bytes += RandomBytes(random, 60) + "\r\n";
   }
-  const struct {
-    KeywordList keywords;
-    Strategy strategy;
-    std::size_t pieces;
-  } shapes[] = {
+  const std::tuple<KeywordList, Strategy, std::size_t> shapes[] = {
       {{u"\uFFE2"}, Strategy::kEveryLine, 0},
       {{u"∵a∵"}, Strategy::kPrefilter, 1},
       {{u"設定"}, Strategy::kPrefilter, 1},
       {{u"ab", u"設定", u"\uFFE2"}, Strategy::kPrefilter, 2},
   };
-  for (const auto& shape : shapes) {
-    LineMatcher plain(shape.keywords), whole(shape.keywords), sliced(shape.keywords);
-    ASSERT_EQ(whole.strategy(), shape.strategy);
-    ASSERT_EQ(whole.PieceCount(), shape.pieces);
+  for (const auto& [keywords, strategy, pieces] : shapes) {
+    LineMatcher plain(keywords), whole(keywords), sliced(keywords);
+    ASSERT_EQ(std::pair(whole.strategy(), whole.PieceCount()), std::pair(strategy, pieces));
     const Lines expected = Plain(plain, bytes);
     EXPECT_GE(expected.size(), 10u);
     EXPECT_EQ(LinesOf(Fast(whole, bytes)), expected);

@@ -194,32 +194,31 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
   using enum InputField;
   // Half-width is one byte (ｶ, or "?" for é or a surrogate pair); empty words count; spaces
   // alone are accepted; only half-width spaces split.
-  const struct {
-    std::u16string_view keywords, folder, message;  // message empty: accepted
-    InputField focus;
-  } cases[] = {
-      {u"", u"", kMsgKeywordEmpty, KeyWord},
-      {u"ab", u"", kMsgTooShortOne, KeyWord},
-      {u"ｶé", u"/data", kMsgTooShortOne, KeyWord},
-      {u"abc ab", u"/data", kMsgTooShortMany, KeyWord},
-      {u"ab ", u"/data", kMsgTooShortMany, KeyWord},
-      {u"abc", u"", kMsgPathEmpty, FilePath},
-      {u"abc", u"/missing", kMsgPathWrong, FilePath},
-      {u"abc", u"/data", {}, None},
-      {u"a日", u"/data", {}, None},
-      {u"abc  def", u"/data", {}, None},
-      {u"   ", u"/data", {}, None},
-      {u"😀", u"/data", {}, None},
-      {u"ab　c\td", u"/data", {}, None},
-  };
-  for (const auto& c : cases) {
+  // Keywords, folder, message (empty: accepted), focus.
+  const std::tuple<std::u16string_view, std::u16string_view, std::u16string_view, InputField>
+      cases[] = {
+          {u"", u"", kMsgKeywordEmpty, KeyWord},
+          {u"ab", u"", kMsgTooShortOne, KeyWord},
+          {u"ｶé", u"/data", kMsgTooShortOne, KeyWord},
+          {u"abc ab", u"/data", kMsgTooShortMany, KeyWord},
+          {u"ab ", u"/data", kMsgTooShortMany, KeyWord},
+          {u"abc", u"", kMsgPathEmpty, FilePath},
+          {u"abc", u"/missing", kMsgPathWrong, FilePath},
+          {u"abc", u"/data", {}, None},
+          {u"a日", u"/data", {}, None},
+          {u"abc  def", u"/data", {}, None},
+          {u"   ", u"/data", {}, None},
+          {u"😀", u"/data", {}, None},
+          {u"ab　c\td", u"/data", {}, None},
+      };
+  for (const auto& [keywords, folder, message, focus] : cases) {
     OneFolder fs;
-    const InputVerdict verdict = CheckInput(c.keywords, c.folder, fs);
-    SCOPED_TRACE(Utf16ToUtf8(c.keywords) + " in " + Utf16ToUtf8(c.folder));
+    const InputVerdict verdict = CheckInput(keywords, folder, fs);
+    SCOPED_TRACE(Utf16ToUtf8(keywords) + " in " + Utf16ToUtf8(folder));
     // The folder is only looked at once the keywords and the folder text have passed.
-    EXPECT_EQ(std::tuple(verdict.accepted, verdict.message == c.message, verdict.focus, fs.asked),
-              std::tuple(c.message.empty(), true, c.focus,
-                         c.message.empty() || c.message == kMsgPathWrong));
+    EXPECT_EQ(
+        std::tuple(verdict.accepted, verdict.message == message, verdict.focus, fs.asked),
+        std::tuple(message.empty(), true, focus, message.empty() || message == kMsgPathWrong));
   }
 }
 

@@ -138,10 +138,8 @@ TEST(MarkKeywords, MarksLongerThanTheText) {
 // label left, result box height (-1: left as it is).
 TEST(ComputeLayout, FollowsTheWindowsSize) {
   using Flat = std::array<double, 7>;
-  const struct {
-    double width, height, statusBar;
-    Flat layout;
-  } cases[] = {
+  const std::tuple<double, double, double, Flat> cases[] = {
+      // width, height, status bar
       // 640 x 480 pixels: buttons and result box end 360 twips before the right edge.
       {9600, 7200, 315, {8085, 8565, 8385, 8865, 9090, 8175, 4515}},
       {9600, 7200, 330, {8085, 8565, 8385, 8865, 9090, 8175, 4500}},
@@ -156,16 +154,15 @@ TEST(ComputeLayout, FollowsTheWindowsSize) {
       {9600, 2684.6, 315, {8085, 8565, 8385, 8865, 9090, 8175, -1}},
       {9600, 2686, 315, {8085, 8565, 8385, 8865, 9090, 8175, 1}},
   };
-  for (const auto& c : cases) {
-    const auto layout =
-        ComputeLayout(
-            {.windowWidth = c.width, .windowHeight = c.height, .statusBarHeight = c.statusBar})
-            .value();
-    EXPECT_EQ((Flat{layout.txtKeyWordWidth, layout.txtFilePathWidth, layout.cmdSearchLeft,
-                    layout.cmdDirectoryLeft, layout.rtbSearchResultWidth, layout.lblSearchCountLeft,
-                    layout.rtbSearchResultHeight.value_or(-1)}),
-              c.layout)
-        << c.width << " x " << c.height;
+  for (const auto& [width, height, bar, expected] : cases) {
+    const auto l =
+        ComputeLayout({.windowWidth = width, .windowHeight = height, .statusBarHeight = bar});
+    ASSERT_TRUE(l);
+    EXPECT_EQ((Flat{l->txtKeyWordWidth, l->txtFilePathWidth, l->cmdSearchLeft, l->cmdDirectoryLeft,
+                    l->rtbSearchResultWidth, l->lblSearchCountLeft,
+                    l->rtbSearchResultHeight.value_or(-1)}),
+              expected)
+        << width << " x " << height;
   }
   EXPECT_FALSE(ComputeLayout({.windowWidth = 0, .windowHeight = 0, .minimised = true}));
   EXPECT_EQ(TwipsToPixels(9600, 144), 960);  // 150 %: as large to the eye
