@@ -200,10 +200,9 @@ TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLinesAtEachResultsSource) {
   }
   ASSERT_EQ(lines.size(), 11u);
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto source = sources.Find(i);
-    ASSERT_TRUE(source);
+    const auto source = sources.Find(i).value();
     for (const std::size_t slice : {1, 2, 3, 64})
-      EXPECT_EQ(LineNumberAt(fileSystem, *source->file, source->offset, slice), lines[i][1] - u'0')
+      EXPECT_EQ(LineNumberAt(fileSystem, *source.file, source.offset, slice), lines[i][1] - u'0')
           << i;
   }
   EXPECT_FALSE(sources.Find(lines.size()));

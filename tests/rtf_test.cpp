@@ -86,7 +86,6 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
       {{u"aa"}, u"[aaa] b[aa]b"},
       {{u"ab", u"bcd", u"xyzw"}, u"[abab] [abcd] xyz"},  // adjacent, overlapping, too long
       {{u"ab", u"", u"ab"}, u"[ab] [ab]"},
-      {{u"", u""}, u"ab"},
       // Keywords that spell the header's and the body's control words colour only the text.
       {{u"par", u"red", u"ansi", u"fonttbl", u"viewkind", u"f0", u"cf"},
        u"a.vek(1)：[par] [red]\r\nx"},

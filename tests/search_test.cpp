@@ -180,8 +180,6 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
     EXPECT_GT(readAll("/proc/kallsyms", 0, 1 << 20).size(), 1u << 16);
   }
   EXPECT_EQ(readAll(cut, 5000), std::string(5500, 'x'));
-  std::unique_ptr<FileReader> reader;
-  EXPECT_EQ(fileSystem.Open(tree.root(), reader), std::errc::is_a_directory);
 }
 
 // Knows one folder; counts how often it is asked.
@@ -250,7 +248,6 @@ TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
       const EventPump pump = [&] { state.gCancel = ++pumps == cancelAt || state.gCancel; };
       WalkContext context{fileSystem, pump, problems, {}, threads, window};
       const bool complete = CollectFiles(state, tree.root().native(), true, context);
-      EXPECT_EQ(state.gFileCount + 1, std::ssize(state.gFileList));
       return std::tuple(state.gFileList, ProblemsOf(problems), pumps, complete);
     };
     for (int cancelAt : {0, 1 + static_cast<int>(random() % (std::get<2>(walk(0, 0, 0)) + 1)), 2}) {

@@ -167,7 +167,6 @@ TEST(ComputeLayout, FollowsTheWindowsSize) {
   EXPECT_FALSE(ComputeLayout({.windowWidth = 0, .windowHeight = 0, .minimised = true}));
   EXPECT_EQ(TwipsToPixels(9600, 144), 960);  // 150 %: as large to the eye
   EXPECT_EQ(TwipsToPixels(-315, 96), -21);
-  EXPECT_EQ(TwipsToPixels(855, 120), 71);  // 71.25
   EXPECT_DOUBLE_EQ(PixelsToTwips(100, 168), 100 * 1440.0 / 168);
 }
 
