@@ -1,6 +1,7 @@
-// Arbitrary RTF and keywords through HighlightKeywords: it only adds the colour table and
-// colour switches, copying everything else as it was. Input: the keyword text in UTF-8 up to
-// the first LF, then the RTF.
+// Arbitrary input through the result box's RTF, read two ways. As the keyword text in UTF-8
+// up to the first LF, then RTF: highlighting only adds the colour table and colour switches,
+// copying everything else as it was. As UTF-16 text (little-endian pairs) through WriteRtf:
+// the whole text as the keyword is one red run only if every escape is read as it was meant.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -48,5 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string highlighted =
       vek::HighlightKeywords(rtf, vek::SplitKeywords(vek::Utf8ToUtf16(keywordText)));
   if (WithoutColours(highlighted) != WithoutColours(rtf)) std::abort();  // more than colours
+
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < size; i += 2)
+    text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+  const std::string written = vek::WriteRtf(text);
+  const std::size_t body = written.find("\\fs18 ") + 6, end = written.rfind("\r\n\\par }");
+  // When the text shows once in the document (its final paragraph mark follows it) and the
+  // switch back can follow its last character's escape.
+  if (text.empty() || text.ends_with(u"\r\n") ||
+      (text + u"\r\n").find(text, 1) != std::u16string::npos)
+    return 0;
+  std::string red = written;
+  red.insert(end, "\\cf0 ").insert(body, "\\cf1 ").insert(written.find("\\viewkind"), kColourTable);
+  if (vek::HighlightKeywords(written, {text}) != red) std::abort();  // not one red run
   return 0;
 }
