@@ -21,7 +21,7 @@ namespace {
 using Lines = std::vector<std::u16string>;
 using Placed = std::vector<std::pair<std::u16string, std::uint64_t>>;  // line, offset
 using Strategy = LineMatcher::Strategy;
-using test::Hex;
+using testing::PrintToString;
 using namespace std::string_literals;
 
 // Bytes in memory read as a file, `most` bytes a call at most: reads that stop short anywhere.
@@ -69,7 +69,7 @@ Lines LinesOf(const Placed& hits) {
 // The plain hits, at the offsets of their lines, whatever the prefilter piece or the slices.
 void ExpectSameAsPlain(const KeywordList& keywords, std::string_view bytes) {
   LineMatcher matcher(keywords);
-  std::string shown = Hex(bytes);
+  std::string shown = PrintToString(bytes);
   for (const std::u16string& keyword : keywords) shown += " [" + Utf16ToUtf8(keyword) + "]";
   const Placed whole = Fast(matcher, bytes);
   ASSERT_EQ(LinesOf(whole), Plain(matcher, bytes)) << shown;
@@ -137,12 +137,13 @@ TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
     const std::string bytes = RandomBytes(random);
     std::u16string text = u"kept";
     AppendCp932(bytes, text);
-    ASSERT_EQ(text, u"kept" + DecodeOneByOne(bytes)) << Hex(bytes);
+    ASSERT_EQ(text, u"kept" + DecodeOneByOne(bytes)) << PrintToString(bytes);
     ExpectSameAsPlain(RandomKeywords(random, bytes), bytes);
     for (std::size_t at = 0; round % 16 == 0 && at <= bytes.size(); ++at) {
       const bool apart =
           DecodeCp932(bytes.substr(0, at)) + DecodeCp932(bytes.substr(at)) == DecodeCp932(bytes);
-      ASSERT_EQ(Cp932Boundaries::Get().IsBoundary(bytes, 0, at), apart) << Hex(bytes) << at;
+      ASSERT_EQ(Cp932Boundaries::Get().IsBoundary(bytes, 0, at), apart)
+          << PrintToString(bytes) << at;
     }
   }
 }

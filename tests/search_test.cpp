@@ -18,7 +18,6 @@ namespace {
 using test::TempTree;
 using Lines = std::vector<std::u16string>;
 using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
-namespace fs = std::filesystem;
 
 SearchOutcome Search(const fs::path& folder, std::u16string_view keywords,
                      FileSystem&& fileSystem = StdFileSystem()) {

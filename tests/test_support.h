@@ -12,9 +12,11 @@
 #include "cp932.h"
 #include "file_system.h"
 
-namespace vek::test {
-
+namespace vek {
 namespace fs = std::filesystem;
+}  // namespace vek
+
+namespace vek::test {
 
 // A fresh folder under the system's temp folder, removed with everything in it.
 class TempTree {
@@ -46,13 +48,6 @@ inline std::string Slurp(const fs::path& path) {
   std::ostringstream text;
   text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
-}
-
-inline std::string Hex(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes)
-    out.append({"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]});
-  return out;
 }
 
 // The real file system, except that chosen folders give their listing with an error or have

@@ -22,7 +22,10 @@ using namespace std::literals;
 using MaybeBytes = std::optional<std::string>;
 
 std::string Hex(const MaybeBytes& bytes) {
-  return bytes ? test::Hex(*bytes) : "none";
+  std::string out = bytes ? "" : "none";
+  for (unsigned char c : bytes.value_or(""))
+    out += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
+  return out;
 }
 
 MaybeBytes Encoded(char16_t ch) {

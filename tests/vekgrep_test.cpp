@@ -15,7 +15,6 @@ namespace vek {
 namespace {
 
 using test::TempTree;
-namespace fs = std::filesystem;
 
 struct Finished {
   std::string out, err;
