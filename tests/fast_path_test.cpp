@@ -25,18 +25,15 @@ using testing::PrintToString;
 using namespace std::string_literals;
 
 // Bytes in memory read as a file, `most` bytes a call at most: reads that stop short anywhere.
-class MemoryReader final : public FileReader {
- public:
-  MemoryReader(std::string_view bytes, std::size_t most) : bytes_(bytes), most_(most) {}
+struct MemoryReader final : FileReader {
+  MemoryReader(std::string_view bytes, std::size_t most) : bytes(bytes), most(most) {}
   std::error_code Read(std::span<char> room, std::size_t& got) override {
-    got = std::min({room.size(), most_, bytes_.size()});
-    bytes_.remove_prefix(std::copy_n(bytes_.begin(), got, room.begin()) - room.begin());
+    got = std::min({room.size(), most, bytes.size()});
+    bytes.remove_prefix(std::copy_n(bytes.begin(), got, room.begin()) - room.begin());
     return {};
   }
-
- private:
-  std::string_view bytes_;
-  std::size_t most_;
+  std::string_view bytes;
+  std::size_t most;
 };
 
 Lines Plain(LineMatcher& matcher, std::string_view bytes) {
@@ -50,9 +47,7 @@ Lines Plain(LineMatcher& matcher, std::string_view bytes) {
 Placed Fast(LineMatcher& matcher, std::string_view bytes, std::size_t slice = 0,
             std::size_t most = 0) {
   Placed hits;
-  const auto keep = [&hits](std::u16string_view line, std::uint64_t at) {
-    hits.emplace_back(line, at);
-  };
+  const auto keep = [&hits](auto line, auto at) { hits.emplace_back(line, at); };
   const auto heap = std::make_unique<char[]>(bytes.size() + 1);
   if (slice == 0) matcher.Match({heap.get() + 1, bytes.copy(heap.get() + 1, bytes.size())}, keep);
   MemoryReader reader(bytes, most);

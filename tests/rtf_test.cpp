@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "keyword_ranges.h"
 #include "rtf.h"
 
 namespace vek {
@@ -40,7 +41,7 @@ std::string Highlighted(std::u16string_view marked) {
   return Document(body, kColourTable);
 }
 
-TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoes) {
+TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoesAndTheHighlighterReadsIt) {
   const std::pair<std::u16string_view, std::string_view> cases[] = {
       {u"", ""},
       {u"a\r\n 1", "a\\par\r\n 1"},
@@ -52,11 +53,8 @@ TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoes) {
       {u"é😀¢", "\\u233?\\u-10179?\\u-8704?\\u162?"},
   };
   for (const auto& [text, body] : cases) EXPECT_EQ(WriteRtf(text), Document(body));
-}
-
-// The whole text as one keyword is found in the document of every code unit (ascending, so
-// no CR LF pair) and of line ends and markup look-alikes.
-TEST(WriteRtf, TheHighlighterReadsEveryEscapeAsWritten) {
+  // The whole text as one keyword is found in the document of every code unit (ascending, so
+  // no CR LF pair) and of line ends and markup look-alikes.
   std::u16string every;
   for (unsigned unit = 0; unit <= 0xFFFF; ++unit) every += static_cast<char16_t>(unit);
   for (const std::u16string& text :
@@ -68,7 +66,6 @@ TEST(WriteRtf, TheHighlighterReadsEveryEscapeAsWritten) {
 
 TEST(ResultRtfPiece, PiecesInOrderHoldTheHighlightedDocumentsBody) {
   const ResultList results = {u"a(1)：red x", u"b(1)：y", u"c(1)：\\par red", u""};
-  EXPECT_EQ(ResultText(results), u"a(1)：red x\r\nb(1)：y\r\nc(1)：\\par red\r\n");
   const KeywordList keywords = {u"red"};
   const std::string head = std::string(kHeader).append(kColourTable).append(kBodyStart);
   const auto body = [&head](const std::string& piece) {
@@ -103,6 +100,8 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
     std::erase_if(text, [](char16_t c) { return c == u'[' || c == u']'; });
     EXPECT_EQ(HighlightKeywords(WriteRtf(text), keywords), Highlighted(shown));
   }
+  // A terminal's marks, longer than the text.
+  EXPECT_EQ(MarkKeywords(u"vek x", {u"vek", u"x"}, u"<", u"/>"), u"<vek/> <x/>");
 }
 
 // Raw or split trail bytes, upper-case hex, \uN with a two-byte fallback, groups,

@@ -28,7 +28,6 @@ SearchOutcome Search(const fs::path& folder, std::u16string_view keywords,
 // The result lines without the list's final empty element.
 Lines Hits(const SearchOutcome& outcome) {
   EXPECT_TRUE(!outcome.results.empty() && outcome.results.back().empty());
-  EXPECT_EQ(HitCount(outcome.results), static_cast<std::int32_t>(outcome.results.size() - 1));
   return {outcome.results.begin(), outcome.results.end() - 1};
 }
 
@@ -87,9 +86,8 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
   };
   // The same bare name in two folders: both searched, both shown by name alone.
   EXPECT_EQ(std::ranges::count(Hits(search(tree.root(), true)), u"same.vek(1)：hit"), 2);
-  EXPECT_EQ(state.gFileList, expected);
-  EXPECT_EQ(state.gFileCount, 13);
-  EXPECT_EQ(state.gSearchPath, PathText(tree.root()));
+  EXPECT_EQ(std::tuple(state.gFileList, state.gFileCount, state.gSearchPath),
+            std::tuple(expected, 13, PathText(tree.root())));
   // Without subfolders: no pump, no folder entered.
   EXPECT_EQ(Hits(search(tree.root(), false)).size(), 7u);
   EXPECT_EQ(pumps, 0);
@@ -137,7 +135,7 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   fileSystem.unlistable.insert(tree / "closed");
   fileSystem.unreadable.insert(locked);
   fileSystem.anonymous.insert(tree / "real");
-  const auto denied = std::make_error_code(std::errc::permission_denied);
+  const auto denied = fileSystem.denied;
   const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
   EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"c.vek(1)：hit",
@@ -201,7 +199,6 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
           {u"ab ", u"/data", kMsgTooShortMany, KeyWord},
           {u"abc", u"", kMsgPathEmpty, FilePath},
           {u"abc", u"/missing", kMsgPathWrong, FilePath},
-          {u"abc", u"/data", {}, None},
           {u"a日", u"/data", {}, None},
           {u"abc  def", u"/data", {}, None},
           {u"   ", u"/data", {}, None},
@@ -220,7 +217,8 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
 }
 
 // Helpers listing ahead change nothing the walk finds, reports or pumps for, wherever a cancel
-// comes, and stay within the window; on random trees with links, faults and no identities.
+// comes, and stay within the window (of folders, each a listing and an identity); on random
+// trees with links, faults and no identities.
 TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
   for (std::uint32_t seed = 1; seed <= 120; ++seed) {
     static const char* const kNames[] = {"a.vek", "B.VEK", "c.txt", ".vek", "d.vek.bak"};
@@ -236,10 +234,9 @@ TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
       if (random() % 8 == 0) fileSystem.unlistable.insert(folders[i]);
       if (random() % 8 == 0) fileSystem.anonymous.insert(folders[i]);
     }
+    const auto any = [&] { return folders[random() % folders.size()]; };
     for (int links = random() % 4; links > 0; --links)
-      fs::create_directory_symlink(
-          folders[random() % folders.size()],
-          folders[random() % folders.size()] / ("L" + std::to_string(links)));
+      fs::create_directory_symlink(any(), any() / ("L" + std::to_string(links)));
     const auto walk = [&](int cancelAt, unsigned threads, std::size_t window) {
       SearchState state;
       std::vector<SearchProblem> problems;
@@ -255,8 +252,7 @@ TEST(ReadAheadWalk, SameFilesProblemsAndCancelPointsAsOneRequestAtATime) {
       const std::size_t plain = fileSystem.calls - before, window = 1 + random() % 6;
       ASSERT_EQ(walk(cancelAt, 1 + random() % 6, window), expected)
           << "seed " << seed << ", cancel at pump " << cancelAt;
-      EXPECT_LE(fileSystem.calls - before - plain,
-                plain + 2 * window);  // a listing and an identity
+      EXPECT_LE(fileSystem.calls - before - plain, plain + 2 * window);
     }
   }
 }

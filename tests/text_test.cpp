@@ -8,7 +8,6 @@
 #include <map>
 
 #include "count_format.h"
-#include "keyword_ranges.h"
 #include "layout.h"
 #include "messages.h"
 #include "status_text.h"
@@ -53,9 +52,7 @@ TEST(Cp932Table, AgreesWithGlibcIconvApartFromKnownDifferences) {
   const Iconv decoder(iconv_open("UTF-16LE", "CP932"), &iconv_close),
       encoder(iconv_open("CP932", "UTF-16LE"), &iconv_close);
   if (decoder.get() == iconv_t(-1) || encoder.get() == iconv_t(-1)) GTEST_SKIP() << "no CP932";
-  const auto utf16le = [](char16_t ch) {
-    return std::string{static_cast<char>(ch & 0xFF), static_cast<char>(ch >> 8)};
-  };
+  const auto utf16le = [](char16_t c) { return std::string{char(c & 0xFF), char(c >> 8)}; };
   std::map<std::string, std::string> differences;  // input -> "ours glibc"
   std::map<char16_t, int> sources;
   const auto decode = [&](const std::string& bytes) {
@@ -99,10 +96,8 @@ TEST(Cp932Encode, UnencodableCharactersAndSurrogatesAreOneQuestionMark) {
       {u"\xD83D\xD83D\xDE00", "??"},          // lone high, then a pair
       {u"\xD83D\xDE00"sv.substr(0, 1), "?"},  // high at the end, even before a low
   };
-  for (const auto& [text, bytes] : cases) {
-    EXPECT_EQ(EncodeCp932(text), bytes) << Hex(bytes);
-    EXPECT_EQ(Cp932ByteLength(text), bytes.size()) << Hex(bytes);
-  }
+  for (const auto& [text, bytes] : cases)
+    EXPECT_EQ(std::pair(EncodeCp932(text), Cp932ByteLength(text)), std::pair(bytes, bytes.size()));
 }
 
 TEST(TextConvert, Utf8AndUtf16BothWays) {
@@ -128,13 +123,6 @@ TEST(TextConvert, Utf8AndUtf16BothWays) {
   std::string out = "head:";
   AppendUtf8(BytesToUtf16(name), out);
   EXPECT_EQ(out, "head:" + name);
-}
-
-// Marks longer than the text, as a terminal's colour codes are. (The ranges themselves are
-// the highlighter's tables.)
-TEST(MarkKeywords, MarksLongerThanTheText) {
-  EXPECT_EQ(MarkKeywords(u"vek x", {u"vek", u"x"}, u"<mark>", u"</mark>"),
-            u"<mark>vek</mark> <mark>x</mark>");
 }
 
 // Keyword box and folder box widths, search and "..." button lefts, result box width, count
@@ -173,7 +161,7 @@ TEST(ComputeLayout, FollowsTheWindowsSize) {
   EXPECT_DOUBLE_EQ(PixelsToTwips(100, 168), 100 * 1440.0 / 168);
 }
 
-TEST(Messages, StylesAndTexts) {
+TEST(ShownTexts, MessagesAndStatusTextsWithTheLocaleSeparator) {
   using Style = std::pair<std::uint8_t, unsigned>;
   for (const auto& [kind, style] :
        {Style{kKindCritical, 16}, Style{kKindQuestion, 52}, Style{kKindExclamation, 48},
@@ -189,9 +177,7 @@ TEST(Messages, StylesAndTexts) {
   EXPECT_EQ(ProblemReportText(problems, 3), heading + u"/a: denied\r\n/b: denied\r\n/c: denied");
   EXPECT_EQ(ProblemReportText(problems, 1), heading + u"/a: denied\r\nほか 2 件");
   EXPECT_EQ(ProblemReportText(problems, 0), heading + u"ほか 3 件");
-}
 
-TEST(StatusText, CountsWithTheLocaleSeparator) {
   EXPECT_EQ(FormatHitCount(0), u"0問");
   EXPECT_EQ(FormatHitCount(1234567, u"."), u"1.234.567問");
   EXPECT_EQ(FormatHitCount(1234567, u""), u"1234567問");

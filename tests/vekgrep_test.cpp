@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
@@ -170,8 +171,7 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
   for (int i = 1; i < 32; ++i)
     fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
   const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, within(40));
-  EXPECT_EQ(hits.status, 0) << hits.err;
-  EXPECT_EQ(std::count(hits.out.begin(), hits.out.end(), '\n'), 32 * 65536);
+  EXPECT_EQ(std::pair(hits.status, std::ranges::count(hits.out, '\n')), std::pair(0, 32L * 65536));
 }
 
 }  // namespace
