@@ -179,7 +179,6 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
   EXPECT_EQ(readAll(cut, 5000), std::string(5500, 'x'));
 }
 
-// Knows one folder; counts how often it is asked.
 struct OneFolder final : StdFileSystem {
   int asked = 0;
   bool IsFolder(const fs::path& path) override { return ++asked, path == "/data"; }

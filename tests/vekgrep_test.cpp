@@ -83,6 +83,7 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   } cases[] = {
       {{"猫 犬"}, {hits, "", 0}},
       {{"-r", "猫 犬"}, {hits + "b.VEK(1)：猫犬\n", "", 0}},
+      {{"-j", "3", "--threads", "2", "--io-threads=0", "猫 犬"}, {hits, "", 0}},
       {{"--recursive", "--", "象"}, {"", "", 1}},
       {{"-rc", "鳥"}, {"1,234問\n", "", 0}},
       {{"--count", "鳥"}, {"0問\n", "", 1}},
