@@ -81,7 +81,7 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
   const std::pair<KeywordList, std::u16string_view> cases[] = {
       {{u"abc", u"abcd"}, u"x[abcd]x [abc]\r\n"},
       {{u"aa"}, u"[aaa] b[aa]b"},
-      {{u"ab", u"bcd", u"xyzw"}, u"[abab] [abcd] xyz"},  // adjacent, overlapping, too long
+      {{u"ab", u"bcd", u"xyzw", u"abaa"}, u"[abab] [abcd] xyz"},  // touching, overlapping, odd
       {{u"ab", u"", u"ab"}, u"[ab] [ab]"},
       // Keywords that spell the header's and the body's control words colour only the text.
       {{u"par", u"red", u"ansi", u"fonttbl", u"viewkind", u"f0", u"cf"},
