@@ -1,10 +1,10 @@
-// The fast paths of the search against the plain one: byte scans, character boundaries in
-// undecoded bytes, prefiltered matching, slices and the thread pool must give exactly what
-// decoding every line and comparing code units gives.
+// The fast paths (decoding, byte scans, character boundaries, prefilters, slices, the thread
+// pool) give exactly what decoding one character at a time and comparing code units gives.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <ranges>
 
 #include "byte_search.h"
 #include "char_boundary.h"
@@ -21,22 +21,19 @@ namespace {
 using Lines = std::vector<std::u16string>;
 using Placed = std::vector<std::pair<std::u16string, std::uint64_t>>;  // line, offset
 using Strategy = LineMatcher::Strategy;
-using test::Hex;
+using testing::PrintToString;
 using namespace std::string_literals;
 
 // Bytes in memory read as a file, `most` bytes a call at most: reads that stop short anywhere.
-class MemoryReader final : public FileReader {
- public:
-  MemoryReader(std::string_view bytes, std::size_t most) : bytes_(bytes), most_(most) {}
+struct MemoryReader final : FileReader {
+  MemoryReader(std::string_view bytes, std::size_t most) : bytes(bytes), most(most) {}
   std::error_code Read(std::span<char> room, std::size_t& got) override {
-    got = std::min({room.size(), most_, bytes_.size()});
-    bytes_.remove_prefix(std::copy_n(bytes_.begin(), got, room.begin()) - room.begin());
+    got = std::min({room.size(), most, bytes.size()});
+    bytes.remove_prefix(std::copy_n(bytes.begin(), got, room.begin()) - room.begin());
     return {};
   }
-
- private:
-  std::string_view bytes_;
-  std::size_t most_;
+  std::string_view bytes;
+  std::size_t most;
 };
 
 Lines Plain(LineMatcher& matcher, std::string_view bytes) {
@@ -45,130 +42,127 @@ Lines Plain(LineMatcher& matcher, std::string_view bytes) {
   return hits;
 }
 
-// The fast hits of a file read whole (slice 0), or in slices of `slice` bytes by reads that
-// stop after `most`.
+// The fast hits of a file read whole (slice 0; exactly its size on the heap, at an odd address,
+// so that ASan sees any overread) or in slices of `slice` bytes by reads of `most` at most.
 Placed Fast(LineMatcher& matcher, std::string_view bytes, std::size_t slice = 0,
             std::size_t most = 0) {
   Placed hits;
-  const auto keep = [&hits](std::u16string_view line, std::uint64_t offset) {
-    hits.emplace_back(line, offset);
-  };
+  const auto keep = [&hits](auto line, auto at) { hits.emplace_back(line, at); };
+  const auto heap = std::make_unique<char[]>(bytes.size() + 1);
+  if (slice == 0) matcher.Match({heap.get() + 1, bytes.copy(heap.get() + 1, bytes.size())}, keep);
   MemoryReader reader(bytes, most);
   ReadBuffer buffer;
-  if (slice == 0) {
-    matcher.Match(bytes, keep);
-  } else {
-    EXPECT_FALSE(matcher.MatchSlices(reader, buffer, slice, keep));
-  }
+  EXPECT_FALSE(slice != 0 && matcher.MatchSlices(reader, buffer, slice, keep));
   return hits;
 }
 
 Lines LinesOf(const Placed& hits) {
-  Lines lines;
-  for (const auto& hit : hits) lines.push_back(hit.first);
-  return lines;
+  const auto lines = hits | std::views::keys;
+  return {lines.begin(), lines.end()};
 }
 
-// With each piece as the prefilter in turn, the fast hits are the plain ones, at the offsets
-// of their lines; read in slices of a few bytes, they are the same.
+// The plain hits, at the offsets of their lines, whatever the prefilter piece or the slices.
 void ExpectSameAsPlain(const KeywordList& keywords, std::string_view bytes) {
   LineMatcher matcher(keywords);
-  const Lines expected = Plain(matcher, bytes);
-  std::string shown = Hex(bytes);
+  std::string shown = PrintToString(bytes);
   for (const std::u16string& keyword : keywords) shown += " [" + Utf16ToUtf8(keyword) + "]";
-  for (std::size_t piece = 0; piece < std::max<std::size_t>(matcher.PieceCount(), 1); ++piece) {
-    if (matcher.strategy() == Strategy::kPrefilter) matcher.UsePrefilterPiece(piece);
-    ASSERT_EQ(LinesOf(Fast(matcher, bytes)), expected) << shown << " piece " << piece;
-  }
   const Placed whole = Fast(matcher, bytes);
+  ASSERT_EQ(LinesOf(whole), Plain(matcher, bytes)) << shown;
   for (const auto& [line, offset] : whole) {
     const std::string_view rest = bytes.substr(offset);
     ASSERT_EQ(DecodeCp932(rest.substr(0, rest.find_first_of("\r\n"))), line) << shown;
+  }
+  for (std::size_t piece = 0; piece < matcher.PieceCount(); ++piece) {
+    matcher.UsePrefilterPiece(piece);
+    ASSERT_EQ(Fast(matcher, bytes), whole) << shown << " piece " << piece;
   }
   for (const auto& [slice, most] : {std::pair{1, 1}, {3, 3}, {5, 2}, {64, 64}})
     ASSERT_EQ(Fast(matcher, bytes, slice, most), whole) << shown << " slice " << slice;
 }
 
-// Random bytes biased towards lead and trail bytes, duplicated codes, unmapped pairs and line
-// ends; keywords cut from their decoded text, mixed with awkward ones and repeats.
-class RandomCase {
- public:
-  explicit RandomCase(unsigned seed) : random_(seed) {}
-
-  std::string Bytes(std::size_t most = 120) {
-    static const std::string kBytes =
-        "\x81\x82\x83\x84\x85\x87\x88\x95\x9F\xE0\xEA\xED\xEE\xFA\xFC"  // leads
-        "\x40\x41\x5C\x7E\x7F\x80\x8B\x9E\x9F\xA0\xCA\xF9\xFC\xFD"      // trails
-        "aA@\\ \xB1\xDF\xFF\r\n\0"s;
-    static const std::string kWords[] = {"\x90\xDD\x92\xE8", "\x81\xCA", "\xEE\xF9", "\xFA\x54",
-                                         "\x85\x40",         "\r\n",     "JPEG"};
-    std::string bytes;
-    for (const std::size_t size = random_() % most; bytes.size() < size;) {
-      const unsigned kind = random_() % 4;
-      bytes += kind == 0 ? kWords[random_() % std::size(kWords)]
-                         : std::string(
-                               1, kind == 1 ? char(random_()) : kBytes[random_() % kBytes.size()]);
-    }
-    return bytes;
+// Bytes biased to lead and trail bytes, duplicated codes, unmapped pairs, ASCII and line ends.
+std::string RandomBytes(std::mt19937& random, std::size_t most = 120) {
+  static const std::string kBytes =
+      "\x81\x82\x83\x84\x85\x87\x88\x95\x9F\xE0\xEA\xED\xEE\xFA\xFC"  // leads
+      "\x40\x41\x5C\x7E\x7F\x80\x8B\x9E\x9F\xA0\xCA\xF9\xFC\xFD"      // trails
+      "aA@\\ \xB1\xDF\xFF\r\n\0"s;
+  static const std::string kWords[] = {"\x90\xDD\x92\xE8", "\x81\xCA", "\xEE\xF9", "\xFA\x54",
+                                       "\x85\x40",         "\r\n",     "JPEG",     "ASCII runs"};
+  std::string bytes;
+  for (const std::size_t size = random() % most; bytes.size() < size;) {
+    const unsigned kind = random() % 4;
+    bytes += kind == 0
+                 ? kWords[random() % std::size(kWords)]
+                 : std::string(1, kind == 1 ? char(random()) : kBytes[random() % kBytes.size()]);
   }
+  return bytes;
+}
 
-  KeywordList Keywords(std::string_view bytes) {
-    static const std::u16string kOdd[] = {u"\uFFFD", u"\uFFE2", u"@", u"\\", u"", u"設定", u"€"};
-    const std::u16string text = DecodeCp932(bytes);
-    KeywordList keywords;
-    for (const std::size_t count = 1 + random_() % 3; keywords.size() < count;) {
-      keywords.push_back(random_() % 3 == 0 || text.empty()
-                             ? kOdd[random_() % std::size(kOdd)]
-                             : text.substr(random_() % text.size(), 1 + random_() % 4));
-      if (random_() % 8 == 0) keywords.push_back(keywords.back());
-    }
-    return keywords;
+// Keywords cut from the text of `bytes`, mixed with awkward ones and repeats.
+KeywordList RandomKeywords(std::mt19937& random, std::string_view bytes) {
+  static const std::u16string kOdd[] = {u"\uFFFD", u"\uFFE2", u"@", u"\\", u"", u"設定", u"€"};
+  const std::u16string text = DecodeCp932(bytes);
+  KeywordList keywords;
+  for (const std::size_t count = 1 + random() % 3; keywords.size() < count;) {
+    keywords.push_back(random() % 3 == 0 || text.empty()
+                           ? kOdd[random() % std::size(kOdd)]
+                           : text.substr(random() % text.size(), 1 + random() % 4));
+    if (random() % 8 == 0) keywords.push_back(keywords.back());
   }
+  return keywords;
+}
 
- private:
-  std::mt19937 random_;
-};
+// A byte that starts no character is U+FFFD alone, and the next byte is read afresh.
+std::u16string DecodeOneByOne(std::string_view bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const std::u16string one = DecodeCp932(bytes.substr(i, 1)),
+                         two = DecodeCp932(bytes.substr(i, 2));
+    const bool pair = one == u"\uFFFD" && two.size() == 1 && two != u"\uFFFD";
+    text += pair ? two : one;
+    i += pair;
+  }
+  return text;
+}
 
 // Also: a character boundary is exactly where decoding the two halves apart gives the whole.
 TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
-  RandomCase random(20240601);
+  std::mt19937 random(20240601);
   for (int round = 0; round < 100000 && !HasFatalFailure(); ++round) {
-    const std::string bytes = random.Bytes();
-    ExpectSameAsPlain(random.Keywords(bytes), bytes);
+    const std::string bytes = RandomBytes(random);
+    std::u16string text = u"kept";
+    AppendCp932(bytes, text);
+    ASSERT_EQ(text, u"kept" + DecodeOneByOne(bytes)) << PrintToString(bytes);
+    ExpectSameAsPlain(RandomKeywords(random, bytes), bytes);
     for (std::size_t at = 0; round % 16 == 0 && at <= bytes.size(); ++at) {
       const bool apart =
           DecodeCp932(bytes.substr(0, at)) + DecodeCp932(bytes.substr(at)) == DecodeCp932(bytes);
-      ASSERT_EQ(Cp932Boundaries::Get().IsBoundary(bytes, 0, at), apart) << Hex(bytes) << at;
+      ASSERT_EQ(Cp932Boundaries::Get().IsBoundary(bytes, 0, at), apart)
+          << PrintToString(bytes) << at;
     }
   }
 }
 
-// Each shape of prefilter over more than the first MiB, which the matcher samples to pick
-// its piece: none a byte search can find (every line is decoded), a one-byte piece (∵ has
-// three codes), one long piece, several pieces. Fresh matchers, whole and in slices.
+// Past the first MiB, which the matcher samples to pick its piece: no piece a byte search can
+// find, a one-byte piece (∵ has three codes), one long piece, several pieces.
 TEST(FastPath, EachPrefilterShapeGivesThePlainHitsPastTheSample) {
-  RandomCase random(77);
+  std::mt19937 random(77);
   const std::string marks[] = {"\x81\xE6\x61\x87\x9A", "\xFA\x5B\x61\x81\xE6", "ab",
                                "\xFA\x54"};  // ∵a∵
   std::string bytes;
   for (int line = 0; bytes.size() < (1 << 20) + 300000; ++line) {
-    bytes += random.Bytes(60) + "\x90\xDD\x92\xE8" + (line % 97 ? "" : marks[line / 97 % 4]);
-    bytes += random.Bytes(60) + "\r\n";
+    bytes += RandomBytes(random, 60) + "\x90\xDD\x92\xE8" + (line % 97 ? "" : marks[line / 97 % 4]);
+    bytes += RandomBytes(random, 60) + "\r\n";
   }
-  const struct {
-    KeywordList keywords;
-    Strategy strategy;
-    std::size_t pieces;
-  } shapes[] = {
+  const std::tuple<KeywordList, Strategy, std::size_t> shapes[] = {
       {{u"\uFFE2"}, Strategy::kEveryLine, 0},
       {{u"∵a∵"}, Strategy::kPrefilter, 1},
       {{u"設定"}, Strategy::kPrefilter, 1},
       {{u"ab", u"設定", u"\uFFE2"}, Strategy::kPrefilter, 2},
   };
-  for (const auto& shape : shapes) {
-    LineMatcher plain(shape.keywords), whole(shape.keywords), sliced(shape.keywords);
-    ASSERT_EQ(whole.strategy(), shape.strategy);
-    ASSERT_EQ(whole.PieceCount(), shape.pieces);
+  for (const auto& [keywords, strategy, pieces] : shapes) {
+    LineMatcher plain(keywords), whole(keywords), sliced(keywords);
+    ASSERT_EQ(std::pair(whole.strategy(), whole.PieceCount()), std::pair(strategy, pieces));
     const Lines expected = Plain(plain, bytes);
     EXPECT_GE(expected.size(), 10u);
     EXPECT_EQ(LinesOf(Fast(whole, bytes)), expected);
@@ -181,33 +175,8 @@ TEST(FastPath, EachPrefilterShapeGivesThePlainHitsPastTheSample) {
   EXPECT_EQ(matcher.Piece(matcher.PrefilterPiece()), "ab");
 }
 
-TEST(ByteScans, AgreeWithTheObviousLoops) {
-  std::mt19937 random(11);
-  for (int round = 0; round < 2000; ++round) {
-    // Few distinct bytes, so that partial matches, overlaps and line ends are common. The
-    // haystack has exactly its own size on the heap, so that ASan sees any overread.
-    const std::string alphabet = round % 2 ? "ab\r" : std::string("\x83\x40\n\x8B\0", 5);
-    const std::size_t size = random() % 300;
-    const auto heap = std::make_unique<char[]>(size + 1);
-    for (std::size_t i = 0; i < size; ++i) heap[i] = alphabet[random() % alphabet.size()];
-    const std::string_view haystack(heap.get() + 1, size);  // an odd start, too
-    std::string needle(1 + random() % 9, '\0');
-    for (char& c : needle) c = alphabet[random() % 2];
-    const ByteSearcher searcher(needle);
-    for (std::size_t at = 0; at <= haystack.size(); ++at) {
-      ASSERT_EQ(searcher.Find(haystack, at), haystack.find(needle, at)) << Hex(haystack) << at;
-      const std::size_t end = haystack.find_first_of("\r\n", at);
-      const std::size_t start = haystack.find_last_of("\r\n", at == 0 ? 0 : at - 1);
-      ASSERT_EQ(FindLineEnd(haystack, at), std::min(end, haystack.size())) << Hex(haystack);
-      ASSERT_EQ(FindLineStart(haystack, at),
-                at == 0 || start == std::string_view::npos ? 0 : start + 1)
-          << Hex(haystack) << at;
-    }
-  }
-}
-
-// Each line holding "x" tells its own number: found again from the result's source, in any
-// slice size (CR LF across a slice edge included), the number agrees.
+// Each line holding "x" tells its own number, found again from the result's source in any
+// slice size (CR LF across a slice edge included).
 TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLinesAtEachResultsSource) {
   test::TempTree tree;
   StdFileSystem fileSystem;
@@ -223,15 +192,13 @@ TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLinesAtEachResultsSource) {
       file.lines.push_back(line);
       file.offsets.push_back(offset);
     }
-    EXPECT_EQ(file.lines.size(), std::count(bytes.begin(), bytes.end(), 'x')) << Hex(bytes);
     sources.Add(file, lines);
   }
   ASSERT_EQ(lines.size(), 11u);
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto source = sources.Find(i);
-    ASSERT_TRUE(source);
+    const auto source = sources.Find(i).value();
     for (const std::size_t slice : {1, 2, 3, 64})
-      EXPECT_EQ(LineNumberAt(fileSystem, *source->file, source->offset, slice), lines[i][1] - u'0')
+      EXPECT_EQ(LineNumberAt(fileSystem, *source.file, source.offset, slice), lines[i][1] - u'0')
           << i;
   }
   EXPECT_FALSE(sources.Find(lines.size()));
@@ -245,12 +212,11 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   test::TempTree tree;
   test::FaultyFileSystem fileSystem;
   std::vector<std::filesystem::path> files;
-  RandomCase random(5);
+  std::mt19937 random(5);
   for (int f = 0; f < 150; ++f) {
-    const std::string bytes =
-        random.Bytes() + "\r\n" + EncodeCp932(u"アイ") + "\r\n" + random.Bytes();
     files.push_back(
-        tree.WriteBytes(std::to_string(f % 4) + "/" + std::to_string(f) + ".vek", bytes));
+        tree.WriteBytes(std::to_string(f % 4) + "/" + std::to_string(f) + ".vek",
+                        RandomBytes(random) + EncodeCp932(u"\r\nアイ\r\n") + RandomBytes(random)));
     if (f % 13 == 5) fileSystem.unreadable.insert(files.back());
     if (f % 50 == 7) fileSystem.endless.insert(files.back());
   }
@@ -262,37 +228,32 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
   using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
-  const auto matchFiles = [&](unsigned threads, unsigned ioThreads, ResultList& results) {
-    Problems problems;
+  const auto matchFiles = [&](unsigned threads, unsigned ioThreads) {
+    std::pair<ResultList, Problems> out;
     MatchPool pool({u"ア"}, fileSystem,
                    {.threads = threads, .ioThreads = ioThreads, .slowOpen = {}, .sliceBytes = 5},
-                   [&](FileResults& file) {
-                     if (file.error) problems.emplace_back(file.path, file.error);
-                     results.insert(results.end(), file.lines.begin(), file.lines.end());
+                   [&out](FileResults& file) {
+                     if (file.error) out.second.emplace_back(file.path, file.error);
+                     out.first.insert(out.first.end(), file.lines.begin(), file.lines.end());
                    });
     // Handed over in runs of 1 to 7 files, as folders of different sizes would.
     const std::span<const NativePath> all(paths);
     for (std::size_t at = 0, n = 1; at < all.size(); at += n, n = n % 7 + 1)
       pool.Add(all.subspan(at, std::min(n, all.size() - at)));
     pool.Finish();
-    return problems;
+    return out;
   };
-  ResultList expected;
-  const Problems expectedProblems = matchFiles(1, 0, expected);
-  ASSERT_GE(expected.size(), 50u);
-  ASSERT_EQ(expectedProblems.size(), 15u);
-  EXPECT_EQ(expectedProblems[0],
-            std::pair(files[5], std::make_error_code(std::errc::permission_denied)));
-  EXPECT_EQ(expectedProblems[1],
+  const auto expected = matchFiles(1, 0);
+  ASSERT_GE(expected.first.size(), 50u);
+  ASSERT_EQ(expected.second.size(), 15u);
+  // A line too long for memory is a problem of its file alone.
+  EXPECT_EQ(expected.second[1],
             std::pair(files[7], std::make_error_code(std::errc::not_enough_memory)));
-  for (const auto& [threads, ioThreads] :
-       {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}}) {
-    ResultList results{u"kept"};
-    EXPECT_EQ(matchFiles(threads, ioThreads, results), expectedProblems);
-    EXPECT_EQ(results.front(), u"kept");
-    EXPECT_EQ(ResultList(results.begin() + 1, results.end()), expected)
-        << threads << " threads, " << ioThreads << " for I/O";
-  }
+  for (int round = 0; round < 100; ++round)  // a lost wake-up may hang only now and then
+    for (const auto& [threads, ioThreads] :
+         {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}})
+      ASSERT_EQ(matchFiles(threads, ioThreads), expected)
+          << threads << " threads, " << ioThreads << " for I/O";
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // Shared helpers of the tests: temporary folder trees and file systems that fail on cue.
 #pragma once
 
-#include <algorithm>
-#include <cstdio>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -13,68 +12,66 @@
 #include "cp932.h"
 #include "file_system.h"
 
+namespace vek {
+namespace fs = std::filesystem;
+}  // namespace vek
+
 namespace vek::test {
 
 // A fresh folder under the system's temp folder, removed with everything in it.
 class TempTree {
  public:
-  TempTree() { std::filesystem::create_directories(root_); }
-  ~TempTree() {
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
-  }
+  TempTree() { fs::create_directories(root_); }
+  ~TempTree() { fs::remove_all(root_, ignored_); }
   TempTree(const TempTree&) = delete;
-  TempTree& operator=(const TempTree&) = delete;
 
-  const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path operator/(const std::filesystem::path& path) const { return root_ / path; }
+  const fs::path& root() const { return root_; }
+  fs::path operator/(const fs::path& path) const { return root_ / path; }
   // Writes raw bytes, creating the folders on the way.
-  std::filesystem::path WriteBytes(const std::filesystem::path& relative, std::string_view bytes) {
-    std::filesystem::create_directories((root_ / relative).parent_path());
-    std::ofstream(root_ / relative, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+  fs::path WriteBytes(const fs::path& relative, std::string_view bytes) {
+    fs::create_directories((root_ / relative).parent_path());
+    std::ofstream(root_ / relative, std::ios::binary) << bytes;
     return root_ / relative;
   }
-  std::filesystem::path Write(const std::filesystem::path& relative, std::u16string_view text) {
+  fs::path Write(const fs::path& relative, std::u16string_view text) {
     return WriteBytes(relative, EncodeCp932(text));
   }
 
  private:
-  std::filesystem::path root_ = std::filesystem::temp_directory_path() /
-                                ("vek-test-" + std::to_string(std::random_device()()) +
-                                 std::to_string(std::random_device()()));
+  fs::path root_ =
+      fs::temp_directory_path() / ("vek-test-" + std::to_string(std::random_device()()) +
+                                   std::to_string(std::random_device()()));
+  std::error_code ignored_;
 };
 
-inline std::string Slurp(const std::filesystem::path& path) {
+inline std::string Slurp(const fs::path& path) {
   std::ostringstream text;
   text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 
-inline std::string Hex(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    char digits[3];
-    std::snprintf(digits, sizeof digits, "%02X", c);
-    out += digits;
-  }
-  return out;
-}
-
-// The real file system, except that chosen folders cannot be listed, chosen files cannot be
-// opened and others hold a line too long for memory. (The tests run as root in CI, where
-// permissions would not stop anything.)
+// The real file system, except that chosen folders give their listing with an error or have
+// no identity, chosen files cannot be opened and others hold a line too long for memory. (The
+// tests run as root in CI, where permissions would not stop anything.)
 struct FaultyFileSystem final : StdFileSystem {
-  std::set<std::filesystem::path> unlistable, unreadable, endless;
+  std::set<fs::path> unlistable, anonymous, unreadable, endless;
+  const std::error_code denied = std::make_error_code(std::errc::permission_denied);
+  std::atomic<std::size_t> calls = 0;  // to ListFolder and Identity so far
 
-  std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override {
-    if (unlistable.count(folder)) return std::make_error_code(std::errc::permission_denied);
-    return StdFileSystem::ListFolder(folder, listing);
+  std::error_code ListFolder(const fs::path& folder, FolderListing& listing) override {
+    ++calls;
+    const std::error_code error = StdFileSystem::ListFolder(folder, listing);
+    return unlistable.count(folder) ? denied : error;
   }
-  std::error_code Open(const std::filesystem::path& file,
-                       std::unique_ptr<FileReader>& reader) override {
-    if (unreadable.count(file)) return std::make_error_code(std::errc::permission_denied);
-    if (endless.count(file)) reader = std::make_unique<Endless>();
-    return endless.count(file) ? std::error_code() : StdFileSystem::Open(file, reader);
+  std::optional<FolderIdentity> Identity(const fs::path& folder) override {
+    ++calls;
+    return anonymous.count(folder) ? std::nullopt : StdFileSystem::Identity(folder);
+  }
+  std::error_code Open(const fs::path& file, std::unique_ptr<FileReader>& reader) override {
+    if (unreadable.count(file)) return denied;
+    if (!endless.count(file)) return StdFileSystem::Open(file, reader);
+    reader = std::make_unique<Endless>();
+    return {};
   }
   struct Endless final : FileReader {
     std::error_code Read(std::span<char>, std::size_t&) override { throw std::bad_alloc(); }

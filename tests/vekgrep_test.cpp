@@ -5,20 +5,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 
+#include "rtf.h"
 #include "test_support.h"
 
 namespace vek {
 namespace {
 
 using test::TempTree;
-namespace fs = std::filesystem;
 
 struct Finished {
-  std::string out;
-  std::string err;
+  std::string out, err;
   int status;  // the exit status, or 128 + the signal that ended it
   bool operator==(const Finished&) const = default;
 };
@@ -26,40 +26,35 @@ std::ostream& operator<<(std::ostream& os, const Finished& run) {
   return os << "out: " << run.out << "\nerr: " << run.err << "\nstatus " << run.status;
 }
 
-// How the child's standard output is set up.
-enum class Stdout { File, Full, Closed, BrokenPipe, BrokenPipeIgnored };
-
-// Runs vekgrep in `cwd` with standard output as `how`; `prepare` runs first in the child,
-// there (for a current folder that is gone or too long to name, or a memory limit).
-Finished Vekgrep(const fs::path& cwd, std::vector<std::string> args, Stdout how = Stdout::File,
-                 const std::function<void()>& prepare = {}) {
+// Runs vekgrep in `cwd`; `prepare` runs first in the child (another standard output, an odd
+// current folder, a memory limit).
+Finished Vekgrep(
+    const fs::path& cwd, std::vector<std::string> args,
+    const std::function<void()>& prepare = [] {}) {
   TempTree io;
-  int pipeEnds[2] = {-1, -1};
-  if (how == Stdout::BrokenPipe || how == Stdout::BrokenPipeIgnored) {
-    EXPECT_EQ(::pipe(pipeEnds), 0);
-    ::close(pipeEnds[0]);  // nobody will ever read
-  }
   const pid_t pid = ::fork();
   if (pid == 0) {
-    ::dup2(::open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+    ::dup2(::open((io / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    ::dup2(::open((io / "err").c_str(), O_WRONLY | O_CREAT, 0600), 2);
+    ::signal(SIGPIPE, SIG_DFL);
     if (::chdir(cwd.c_str()) != 0) ::_exit(126);
-    if (prepare) prepare();
-    ::signal(SIGPIPE, how == Stdout::BrokenPipeIgnored ? SIG_IGN : SIG_DFL);
-    if (how == Stdout::File) ::dup2(::open((io / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    if (how == Stdout::Full) ::dup2(::open("/dev/full", O_WRONLY), 1);
-    if (how == Stdout::Closed) ::close(1);
-    if (pipeEnds[1] >= 0) ::dup2(pipeEnds[1], 1);
+    prepare();
     std::vector<char*> argv{const_cast<char*>(VEKGREP_PATH)};
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     ::execv(VEKGREP_PATH, argv.data());
     ::_exit(127);
   }
-  if (pipeEnds[1] >= 0) ::close(pipeEnds[1]);
   int status = 0;
   ::waitpid(pid, &status, 0);
   return {test::Slurp(io / "out"), test::Slurp(io / "err"),
           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+// Standard output into a pipe that nobody will ever read.
+void BrokenPipe() {
+  int ends[2];
+  if (::pipe(ends) == 0) ::close(ends[0]), ::dup2(ends[1], 1);
 }
 
 class VekgrepTest : public ::testing::Test {
@@ -77,12 +72,18 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   for (int i = 0; i < 1234; ++i) many += u"鳥\r\n";
   tree_.Write("sub/many.vek", many);
   const std::string hits = "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n";
+  // On Linux a name is bytes: names that are not UTF-8 are searched and printed as they are.
+  TempTree other;
+  const std::string odd = other.Write("\xFF\x82\xA0/\x96\x7B.vek", u"猫").parent_path();  // 本.vek
+  fs::create_symlink("missing", odd + "/\xFE.vek");
   const struct {
     std::vector<std::string> args;
     Finished run;
+    void (*prepare)() = [] {};
   } cases[] = {
       {{"猫 犬"}, {hits, "", 0}},
       {{"-r", "猫 犬"}, {hits + "b.VEK(1)：猫犬\n", "", 0}},
+      {{"-j", "3", "--threads", "2", "--io-threads=0", "猫 犬"}, {hits, "", 0}},
       {{"--recursive", "--", "象"}, {"", "", 1}},
       {{"-rc", "鳥"}, {"1,234問\n", "", 0}},
       {{"--count", "鳥"}, {"0問\n", "", 1}},
@@ -93,121 +94,76 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
       {{"--color", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--color=always", "--color=never", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--rtf", "象"}, {"", "", 1}},
+      {{"--rtf", "-r", "猫"},
+       {HighlightKeywords(WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
+                          {u"猫"}),
+        "", 0}},
       // Refused input: the window's message, nothing else.
       {{"ab"}, {"", "vekgrep: 検索文字列は半角のみの場合、３文字以上で入力して下さい。\n", 2}},
       {{"猫", "a.vek"}, {"", "vekgrep: Pathが誤っています。\n", 2}},
+      // What cannot be read is reported after the results.
+      {{"猫", odd},
+       {"\x96\x7B.vek(1)：猫\n", "vekgrep: " + odd + "/\xFE.vek: No such file or directory\n", 2}},
+      // Write errors are reported; a pipe's signal ends it quietly.
+      {{"猫"},
+       {"", "vekgrep: write error: No space left on device\n", 2},
+       [] { ::dup2(::open("/dev/full", O_WRONLY), 1); }},
+      {{"猫"}, {"", "vekgrep: write error: Bad file descriptor\n", 2}, [] { ::close(1); }},
+      {{"猫"},
+       {"", "vekgrep: write error: Broken pipe\n", 2},
+       [] { BrokenPipe(), ::signal(SIGPIPE, SIG_IGN); }},
+      {{"猫"}, {"", "", 128 + SIGPIPE}, BrokenPipe},
+      // The current folder is searched as ".", whatever its absolute path: gone, or too long
+      // to name (5,000 bytes; last, as its folders stay).
+      {{"猫"},
+       {"", "", 1},
+       [] {
+         ::mkdir("gone", 0700);
+         if (::chdir("gone") != 0 || ::rmdir("../gone") != 0) ::_exit(125);
+       }},
+      {{"猫"},
+       {"x.vek(1)：猫\n", "", 0},
+       [] {
+         for (int level = 0; level < 25; ++level) {
+           ::mkdir(std::string(200, 'd').c_str(), 0700);
+           if (::chdir(std::string(200, 'd').c_str()) != 0) ::_exit(125);
+         }
+         std::ofstream("x.vek") << EncodeCp932(u"猫");
+       }},
   };
-  for (const auto& c : cases) EXPECT_EQ(Vekgrep(tree_.root(), c.args), c.run) << c.args.back();
-  for (const std::vector<std::string>& args : {std::vector<std::string>{},
-                                               {"--bogus", "猫"},
-                                               {"猫", ".", "extra"},
-                                               {"--color=sometimes", "猫"},
-                                               {"-j0", "猫"},
-                                               {"--threads=x", "猫"},
-                                               {"--io-threads=257", "猫"},
-                                               {"猫", "-j"}}) {
+  for (const auto& c : cases)
+    EXPECT_EQ(Vekgrep(tree_.root(), c.args, c.prepare), c.run) << c.args.back();
+  // Wrong use: a message, nothing else.
+  using Args = std::vector<std::string>;
+  for (const Args& args :
+       {Args{}, Args{"--bogus", "猫"}, Args{"猫", ".", "extra"}, Args{"--color=sometimes", "猫"},
+        Args{"-j0", "猫"}, Args{"--threads=x", "猫"}, Args{"--io-threads=257", "猫"},
+        Args{"猫", "-j"}}) {
     const Finished run = Vekgrep(tree_.root(), args);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(run.err.starts_with("vekgrep: ")) << run.err;
+    EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.starts_with("vekgrep: ")) << run;
   }
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--help"}).out.starts_with("Usage: vekgrep"));
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--version"}).out.starts_with("vekgrep "));
 }
 
-TEST_F(VekgrepTest, AnyThreadCountGivesTheSameOutput) {
-  for (int i = 0; i < 40; ++i) tree_.Write("t/" + std::to_string(i) + ".vek", u"猫犬\r\n犬");
-  const std::string one = Vekgrep(tree_.root(), {"-j1", "-r", "猫 犬"}).out;
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "--threads=3", "--io-threads=0", "猫 犬"}).out, one);
-  // Many threads, but within the address space the tests may run under (each reserves a stack).
-  EXPECT_EQ(Vekgrep(tree_.root(), {"-j", "16", "--io-threads=64", "-r", "猫 犬"}).out, one);
-}
-
-TEST_F(VekgrepTest, RtfIsTheHighlightedDocumentInAscii) {
-  const Finished run = Vekgrep(tree_.root(), {"--rtf", "-r", "猫"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(run.out.starts_with("{\\rtf1\\ansi\\ansicpg932"));
-  EXPECT_NE(run.out.find("{\\colortbl ;\\red255\\green0\\blue0;}"), std::string::npos);
-  EXPECT_NE(run.out.find("\\cf1 \\'94\\'4c\\cf0 "), std::string::npos);  // 猫 is 94 4C
-  for (char c : run.out) EXPECT_TRUE(static_cast<unsigned char>(c) < 0x80);
-}
-
-TEST_F(VekgrepTest, WriteErrorsAreReportedAndAPipeSignalEndsItQuietly) {
-  const std::pair<Stdout, Finished> cases[] = {
-      {Stdout::Full, {"", "vekgrep: write error: No space left on device\n", 2}},
-      {Stdout::Closed, {"", "vekgrep: write error: Bad file descriptor\n", 2}},
-      {Stdout::BrokenPipeIgnored, {"", "vekgrep: write error: Broken pipe\n", 2}},
-      {Stdout::BrokenPipe, {"", "", 128 + SIGPIPE}},
-  };
-  for (const auto& [how, run] : cases) EXPECT_EQ(Vekgrep(tree_.root(), {"-r", "猫"}, how), run);
-}
-
-// The current folder is searched as ".", whatever its absolute path.
-TEST_F(VekgrepTest, CurrentFolderThatIsGoneOrTooLongToName) {
-  const Finished gone = Vekgrep(tree_.root(), {"猫"}, Stdout::File, [] {
-    ::mkdir("gone", 0700);
-    if (::chdir("gone") != 0 || ::rmdir("../gone") != 0) ::_exit(125);
-  });
-  EXPECT_EQ(gone, (Finished{"", "", 1}));
-  const Finished deep = Vekgrep(tree_.root(), {"猫"}, Stdout::File, [] {
-    const std::string name(200, 'd');
-    for (int level = 0; level < 25; ++level) {  // 5,000 bytes of path
-      ::mkdir(name.c_str(), 0700);
-      if (::chdir(name.c_str()) != 0) ::_exit(125);
-    }
-    std::ofstream("x.vek") << "\x94\x4c";  // 猫
-  });
-  fs::remove_all(tree_ / std::string(200, 'd'));
-  EXPECT_EQ(deep, (Finished{"x.vek(1)：猫\n", "", 0}));
-}
-
-// On Linux a name is bytes: folders and files whose names are not UTF-8 are searched and
-// printed as their bytes; what cannot be read is reported after the results.
-TEST_F(VekgrepTest, NamesThatAreNotUtf8AreKeptAsBytes) {
-  const std::string folder = "\xFF\x82\xA0";
-  tree_.Write(folder + "/\x96\x7B.vek", u"猫");  // 本.vek in CP932
-  fs::create_symlink("missing", tree_ / folder / "\xFE.vek");
-  EXPECT_EQ(
-      Vekgrep(tree_ / folder, {"猫"}),
-      (Finished{"\x96\x7B.vek(1)：猫\n", "vekgrep: ./\xFE.vek: No such file or directory\n", 2}));
-  fs::remove(tree_ / folder / "\xFE.vek");
-  EXPECT_EQ(Vekgrep("/", {"猫", (tree_ / folder).string()}),
-            (Finished{"\x96\x7B.vek(1)：猫\n", "", 0}));
-}
-
-// Memory stays bounded whatever the size of a file or the number of hits: a file larger than
-// the address space vekgrep may use is read to its end in slices, and 35 MB of results are
-// written as they come within 120 MB of address space, some 80 of which the matching thread's
-// stack and heap arena reserve; holding them all would take over 170. (A line too long for
-// memory is tested where the search reads files.)
+// A file larger than vekgrep's address space is read in slices, and 35 MB of results are
+// written as they come within 120 MB of address space (some 80 of which the matching thread's
+// stack and heap arena reserve; holding them all would take over 170).
 TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
-  const auto within = [](std::size_t mib) {
-    return [mib] {
-      const rlimit limit{mib << 20, mib << 20};
-      ::setrlimit(RLIMIT_AS, &limit);
-    };
+  const auto within = [](rlim_t mib) {
+    return [limit = rlimit{mib << 20, mib << 20}] { ::setrlimit(RLIMIT_AS, &limit); };
   };
-  const int fd = ::open((tree_ / "big.vek").c_str(), O_WRONLY | O_CREAT, 0600);
-  const auto writeAt = [fd](std::uint64_t offset, std::string_view bytes) {
-    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset)),
-              std::ssize(bytes));
-  };
-  // Holes with a line end every 16 MiB, and 猫 (94 4C) at both ends.
-  for (std::uint64_t at = 16 << 20; at < (std::uint64_t{5} << 28); at += 16 << 20)
-    writeAt(at, "\n");
-  writeAt(0,
-          "\x94\x4c"
-          "1\r\n");
-  writeAt(std::uint64_t{5} << 28,
-          "\r\n\x94\x4c"
-          "2");
-  ::close(fd);
-  const Finished run =
-      Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, Stdout::File, within(400));
-  fs::remove(tree_ / "big.vek");
+  // Holes with a line end every 16 MiB, and 猫 at both ends.
+  std::ofstream big(tree_ / "big.vek", std::ios::binary);
+  big << EncodeCp932(u"猫1\r\n");
+  for (std::streamoff at = 16 << 20; at < (std::streamoff{5} << 28); at += 16 << 20)
+    big.seekp(at) << '\n';
+  big.seekp(std::streamoff{5} << 28) << EncodeCp932(u"\r\n猫2");
+  big.close();
+  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, within(400));
   EXPECT_EQ(run, (Finished{"a.vek(1)：猫と犬\na.vek(2)：犬と猫\nbig.vek(1)：猫1\nbig.vek(2)：猫2\n",
                            "", 0}));
 
@@ -216,10 +172,8 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
   tree_.Write("hits/0.vek", lines);
   for (int i = 1; i < 32; ++i)
     fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
-  const Finished hits =
-      Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, Stdout::File, within(120));
-  EXPECT_EQ(hits.status, 0) << hits.err;
-  EXPECT_EQ(std::count(hits.out.begin(), hits.out.end(), '\n'), 32 * 65536);
+  const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, within(120));
+  EXPECT_EQ(std::pair(hits.status, std::ranges::count(hits.out, '\n')), std::pair(0, 32L * 65536));
 }
 
 }  // namespace

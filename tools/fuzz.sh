@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(highlight rtf_writer)
+targets=(highlight)
 seconds=0
 case "${1:-}" in
   "") ;;
