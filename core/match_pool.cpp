@@ -13,7 +13,7 @@ namespace {
 
 // Files found but not yet handed on, per thread, before the walk waits for them: enough to
 // keep every thread busy, few enough that a tree of any size costs little memory.
-constexpr std::size_t kWaitingPerThread = 64;
+constexpr std::size_t kWaitingPerThread = 256;
 
 // The file system as the matching sees it: while a thread waits for a read, it does not
 // count as matching.
@@ -101,7 +101,9 @@ void MatchPool::Add(std::span<const NativePath> files) {
     std::vector<std::filesystem::path> paths(some.begin(), some.end());
     std::unique_lock lock(mutex_);
     for (std::filesystem::path& path : paths) jobs_.emplace_back().results.path = std::move(path);
+    lock.unlock();
     work_.notify_all();
+    lock.lock();
     // Delivers what is ready; past the bound, waits for a batch, not for each file: the two
     // sides would wake each other per file.
     while (Going()) {
@@ -178,8 +180,12 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   ++doneJobs_;
   heldLines_ += job.results.lines.size();
   // A batch for the calling thread to deliver, while this one has more to match (else it
-  // delivers them itself).
-  if (BatchReady() && CanTake()) ready_.notify_one();
+  // delivers them itself). Woken outside the lock, which it would otherwise wait for at once.
+  if (BatchReady() && CanTake()) {
+    lock.unlock();
+    ready_.notify_one();
+    lock.lock();
+  }
 }
 
 void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
