@@ -101,7 +101,6 @@ VEK_TARGET_AVX512 const char* ScanAvx512(const Scan& scan, const char*& p, const
   }
   return nullptr;
 }
-
 #endif
 
 }  // namespace

@@ -93,7 +93,7 @@ class MatchPool {
     return next_ < jobs_.size() && (next_ == 0 || heldLines_ < kMostHeldLines);
   }
 
-  // Enough files at the front done to deliver them together, or all there are.
+  // The first file done, and with it a quarter of the bound or every file waiting.
   bool BatchReady() const {
     return CanDeliver() && (doneJobs_ >= waitingLimit_ / 4 || doneJobs_ == jobs_.size());
   }
