@@ -118,7 +118,8 @@ unsigned char ByteCommonness(unsigned char byte) {
   return 60;
 }
 
-ByteSearcher::ByteSearcher(std::string needle) : needle_(std::move(needle)) {
+ByteSearcher::ByteSearcher(std::string needle, [[maybe_unused]] unsigned widestVector)
+    : needle_(std::move(needle)) {
   const auto commonness = [this](std::size_t i) {
     return ByteCommonness(static_cast<unsigned char>(needle_[i]));
   };
@@ -137,9 +138,9 @@ ByteSearcher::ByteSearcher(std::string needle) : needle_(std::move(needle)) {
   }
   if (!chosen) second_ = first_;
 #ifdef VEK_AVX2
-  if (__builtin_cpu_supports("avx512bw")) {
+  if (widestVector >= 512 && __builtin_cpu_supports("avx512bw")) {
     width_ = Width::k512;
-  } else if (__builtin_cpu_supports("avx2")) {
+  } else if (widestVector >= 256 && __builtin_cpu_supports("avx2")) {
     width_ = Width::k256;
   }
 #endif

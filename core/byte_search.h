@@ -16,7 +16,9 @@ class ByteSearcher {
  public:
   static constexpr std::size_t npos = std::string_view::npos;
 
-  explicit ByteSearcher(std::string needle);
+  // `widestVector`: the widest vectors in bits a scan may use, if the processor has them
+  // (narrower ones for tests: each width has its own loop).
+  explicit ByteSearcher(std::string needle, unsigned widestVector = 512);
 
   // The first occurrence that starts at or after `from`, or npos.
   std::size_t Find(std::string_view haystack, std::size_t from = 0) const;

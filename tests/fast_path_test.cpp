@@ -125,7 +125,8 @@ std::u16string DecodeOneByOne(std::string_view bytes) {
   return text;
 }
 
-// Also: a character boundary is exactly where decoding the two halves apart gives the whole.
+// Also: a character boundary is exactly where decoding the two halves apart gives the whole,
+// and the byte scan finds what a plain search finds with vectors of each width.
 TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
   std::mt19937 random(20240601);
   for (int round = 0; round < 100000 && !HasFatalFailure(); ++round) {
@@ -134,6 +135,11 @@ TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
     AppendCp932(bytes, text);
     ASSERT_EQ(text, u"kept" + DecodeOneByOne(bytes)) << PrintToString(bytes);
     ExpectSameAsPlain(RandomKeywords(random, bytes), bytes);
+    const std::size_t from = random() % (bytes.size() + 1);
+    const std::string piece = bytes.substr(random() % (bytes.size() + 1), random() % 8);
+    for (const unsigned bits : {128u, 256u, 512u})
+      ASSERT_EQ(ByteSearcher(piece, bits).Find(bytes, from), bytes.find(piece, from))
+          << PrintToString(bytes) << PrintToString(piece) << from << " " << bits;
     for (std::size_t at = 0; round % 16 == 0 && at <= bytes.size(); ++at) {
       const bool apart =
           DecodeCp932(bytes.substr(0, at)) + DecodeCp932(bytes.substr(at)) == DecodeCp932(bytes);

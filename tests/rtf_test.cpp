@@ -83,6 +83,7 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
       {{u"aa"}, u"[aaa] b[aa]b"},
       {{u"ab", u"bcd", u"xyzw", u"abaa"}, u"[abab] [abcd] xyz"},  // touching, overlapping, odd
       {{u"ab", u"", u"ab"}, u"[ab] [ab]"},
+      {{u"aab"}, u"[aab]ab"},  // no second "aab" from the first one's tail
       // Keywords that spell the header's and the body's control words colour only the text.
       {{u"par", u"red", u"ansi", u"fonttbl", u"viewkind", u"f0", u"cf"},
        u"a.vek(1)：[par] [red]\r\nx"},
@@ -125,6 +126,10 @@ TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
       // A \uN fallback cut short by a brace or the end: the switch back waits.
       {"{\\viewkind4 \\u12354{e}f}", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354{\\cf0 e}\\cf0 f}"},
       {"{\\viewkind4 \\u12354\\", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354\\"},
+      // The document's own switch inside a run: red again after it.
+      {"{\\viewkind4 a\\cf2 b\\plain c}",
+       {u"abc"},
+       "{#\\viewkind4 \\cf1 a\\cf2 \\cf1 b\\plain \\cf1 c\\cf0 }"},
   };
   for (auto [rtf, keywords, highlighted] : cases)
     EXPECT_EQ(HighlightKeywords(rtf, keywords),

@@ -146,8 +146,8 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   EXPECT_TRUE(Vekgrep(tree_.root(), {"--version"}).out.starts_with("vekgrep "));
 }
 
-// A file larger than vekgrep's address space is read in slices, and 35 MB of results are
-// written as they come within 40 MB.
+// A file larger than vekgrep's address space is read in slices, 35 MB of results are written
+// as they come within 40 MB, and within 10 MB the search needs no thread of its own.
 TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
@@ -177,6 +177,8 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
     fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
   const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, within(40));
   EXPECT_EQ(std::pair(hits.status, std::ranges::count(hits.out, '\n')), std::pair(0, 32L * 65536));
+  // No room for a thread's stack: the main thread matches the files itself.
+  EXPECT_EQ(Vekgrep(tree_ / "hits", {"-j2", "-c", "鳥"}, within(10)).out, "2,097,152問\n");
 }
 
 }  // namespace
