@@ -126,6 +126,8 @@ TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
       // A \uN fallback cut short by a brace or the end: the switch back waits.
       {"{\\viewkind4 \\u12354{e}f}", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354{\\cf0 e}\\cf0 f}"},
       {"{\\viewkind4 \\u12354\\", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354\\"},
+      // Text at the end of a document cut short is coloured too.
+      {"{\\viewkind4 ab", {u"b"}, "{#\\viewkind4 a\\cf1 b\\cf0 "},
       // The document's own switch inside a run: red again after it.
       {"{\\viewkind4 a\\cf2 b\\plain c}",
        {u"abc"},
