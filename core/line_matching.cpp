@@ -51,6 +51,15 @@ std::string LongestUniquePiece(std::u16string_view keyword) {
   return longest;
 }
 
+// True when `keyword`'s bytes, found at a character start, always decode to the keyword:
+// each character has one code only, and none of one byte can lead a pair.
+bool WhollyUnique(std::u16string_view keyword, const Cp932Boundaries& boundaries) {
+  return std::all_of(keyword.begin(), keyword.end(), [&boundaries](char16_t ch) {
+    const Cp932Code code = EncodeCp932(ch);
+    return HasUniqueCp932Code(ch) && (code.size == 2 || !boundaries.MayLead(code.bytes[0]));
+  });
+}
+
 unsigned Commonness(std::string_view bytes) {
   return std::accumulate(bytes.begin(), bytes.end(), 0u, [](unsigned sum, char byte) {
     return sum + ByteCommonness(static_cast<unsigned char>(byte));
@@ -81,6 +90,9 @@ LineMatcher::LineMatcher(const KeywordList& keywords) : boundaries_(&Cp932Bounda
   }
   if (pieces_.empty()) return;
   strategy_ = Strategy::kPrefilter;
+  exact_ = std::all_of(keywords_.begin(), keywords_.end(), [this](const std::u16string& keyword) {
+    return WhollyUnique(keyword, *boundaries_);
+  });
   // Until the sample tells which piece is rare: the longest, of the rarest bytes.
   order_.resize(pieces_.size());
   std::iota(order_.begin(), order_.end(), std::size_t{0});
@@ -128,22 +140,28 @@ bool LineMatcher::DecodedLineHolds(std::string_view line) {
   return Holds(text_);
 }
 
-bool LineMatcher::CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
-                                 std::size_t at) const {
+bool LineMatcher::StartsCharacterFrom(const ByteSearcher& piece, std::string_view bytes,
+                                      std::size_t begin, std::size_t end, std::size_t at) const {
   const std::string_view upToEnd = bytes.substr(0, end);
-  const ByteSearcher& prefilter = pieces_[order_.front()];
   // Each look starts from the last boundary found, so a line full of false candidates is
   // still decoded in one pass.
-  for (std::size_t boundary = begin;;) {
+  for (std::size_t boundary = begin; at != ByteSearcher::npos; at = piece.Find(upToEnd, at + 1)) {
     boundary = boundaries_->NextBoundary(bytes, boundary, at);
-    if (boundary == at) break;
-    at = prefilter.Find(upToEnd, at + 1);
-    if (at == ByteSearcher::npos) return false;
+    if (boundary == at) return true;
   }
-  // The other pieces only screen, the rarest first: a false one is caught by the decoded
-  // test.
+  return false;
+}
+
+bool LineMatcher::CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
+                                 std::size_t at) const {
+  if (!StartsCharacterFrom(pieces_[order_.front()], bytes, begin, end, at)) return false;
+  // The other pieces, the rarest first. Unless the matcher is exact they only screen: a
+  // false one is caught by the decoded test.
+  const std::string_view upToEnd = bytes.substr(0, end);
   return std::all_of(order_.begin() + 1, order_.end(), [&](std::size_t i) {
-    return pieces_[i].Find(upToEnd, begin) != ByteSearcher::npos;
+    const std::size_t first = pieces_[i].Find(upToEnd, begin);
+    return exact_ ? StartsCharacterFrom(pieces_[i], bytes, begin, end, first)
+                  : first != ByteSearcher::npos;
   });
 }
 

@@ -21,12 +21,22 @@ namespace vek {
 // that ends with a line end has a last, empty line; an empty text has no lines.
 std::vector<std::u16string_view> SplitLines(std::u16string_view text);
 
+// A hit as found: the line's CP932 bytes, without its line end, and where it starts in the
+// file. The bytes are valid only during the call that reports them.
+struct LineHit {
+  std::string_view bytes;
+  std::uint64_t offset = 0;
+};
+
 // Matches the lines of raw CP932 file contents. Built once per search; keeps its work
 // buffers between files, so one matcher serves one thread.
 //
 // CR and LF bytes are never part of a CP932 character, so lines can be cut before decoding,
 // and only lines that can hold a hit need decoding at all: a keyword piece whose characters
-// each have a single CP932 code must occur as those bytes in every line that holds it.
+// each have a single CP932 code must occur as those bytes in every line that holds it. When
+// every keyword is such a piece, its bytes at a character start are the keyword itself, and
+// no line is decoded: hits are reported as bytes, for the caller to decode when it needs
+// the text.
 class LineMatcher {
  public:
   enum class Strategy {
@@ -37,9 +47,9 @@ class LineMatcher {
 
   explicit LineMatcher(const KeywordList& keywords);
 
-  // Calls `onHit` with each matching line of the whole contents `bytes`, in file order, and
-  // with the byte offset of the line's start when it takes one. The view is valid only
-  // during the call.
+  // Calls `onHit` with each matching line of the whole contents `bytes`, in file order: with
+  // a LineHit when it takes one, else with the decoded line, and with the byte offset of the
+  // line's start when it takes one. The view is valid only during the call.
   template <typename OnHit>
   void Match(std::string_view bytes, OnHit&& onHit);
 
@@ -59,6 +69,8 @@ class LineMatcher {
 
   const std::vector<std::u16string>& keywords() const { return keywords_; }
   Strategy strategy() const { return strategy_; }
+  // True when a line's bytes alone tell whether it is a hit.
+  bool exact() const { return exact_; }
 
   // The CP932 bytes of each keyword's longest uniquely encoded piece: every hit line holds
   // all of them. One is the prefilter; the others screen its candidate lines. The matcher
@@ -71,7 +83,7 @@ class LineMatcher {
 
  private:
   // Matches `lines`: whole lines, the last one without its line end. Unlike Match, an empty
-  // view is one empty line. `onHit` takes the line and its offset, `base` added.
+  // view is one empty line. `onHit` takes a LineHit, `base` added to its offset.
   template <typename OnHit>
   void MatchLines(std::string_view lines, std::uint64_t base, OnHit&& onHit);
 
@@ -79,14 +91,19 @@ class LineMatcher {
   // Decodes one line into the work buffer and tests it.
   bool DecodedLineHolds(std::string_view line);
   // Looks on from `at`, the prefilter piece's first occurrence in the line [begin, end),
-  // for one that starts a character, then for the other pieces.
+  // for one that starts a character, then for the other pieces (also at a character start,
+  // when the matcher is exact).
   bool CandidateHolds(std::string_view bytes, std::size_t begin, std::size_t end,
                       std::size_t at) const;
+  // True when the piece `piece` occurs at `at` or later in [begin, end) at a character start.
+  bool StartsCharacterFrom(const ByteSearcher& piece, std::string_view bytes, std::size_t begin,
+                           std::size_t end, std::size_t at) const;
   // Counts the pieces in the sampled bytes; reorders them once the sample is complete.
   void Sample(std::string_view bytes);
 
   std::vector<std::u16string> keywords_;  // the distinct non-empty keywords
   Strategy strategy_ = Strategy::kEveryLine;
+  bool exact_ = false;
   std::vector<ByteSearcher> pieces_;
   std::vector<std::size_t> order_;   // prefilter first, then the order of screening
   std::vector<std::size_t> counts_;  // occurrences in the sample so far

@@ -26,14 +26,21 @@ void ForEachLine(std::basic_string_view<Char> text, OnLine&& onLine) {
 }
 
 namespace detail {
-// A hit callback that may or may not take the line's offset, as one that does.
+// A hit callback as one that takes a LineHit: one that takes the text gets the line decoded,
+// and its offset if it takes one.
 template <typename OnHit>
-auto TakingOffset(OnHit& onHit) {
-  return [&onHit](std::u16string_view line, std::uint64_t offset) {
-    if constexpr (std::is_invocable_v<OnHit&, std::u16string_view, std::uint64_t>) {
-      onHit(line, offset);
+auto TakingHits(OnHit& onHit) {
+  return [&onHit, text = std::u16string()](const LineHit& hit) mutable {
+    if constexpr (std::is_invocable_v<OnHit&, const LineHit&>) {
+      onHit(hit);
     } else {
-      onHit(line);
+      text.clear();
+      AppendCp932(hit.bytes, text);
+      if constexpr (std::is_invocable_v<OnHit&, std::u16string_view, std::uint64_t>) {
+        onHit(std::u16string_view(text), hit.offset);
+      } else {
+        onHit(std::u16string_view(text));
+      }
     }
   };
 }
@@ -41,7 +48,7 @@ auto TakingOffset(OnHit& onHit) {
 
 template <typename OnHit>
 void LineMatcher::Match(std::string_view bytes, OnHit&& onHit) {
-  if (!bytes.empty()) MatchLines(bytes, 0, detail::TakingOffset(onHit));
+  if (!bytes.empty()) MatchLines(bytes, 0, detail::TakingHits(onHit));
 }
 
 template <typename OnHit>
@@ -51,13 +58,12 @@ void LineMatcher::MatchLines(std::string_view bytes, std::uint64_t base, OnHit&&
       return;
     case Strategy::kEveryLine:
       if (bytes.empty()) {
-        if (DecodedLineHolds(bytes)) onHit(std::u16string_view(text_), base);
+        if (DecodedLineHolds(bytes)) onHit(LineHit{bytes, base});
         return;
       }
       ForEachLine(bytes, [&](std::string_view line) {
         if (DecodedLineHolds(line))
-          onHit(std::u16string_view(text_),
-                base + static_cast<std::uint64_t>(line.data() - bytes.data()));
+          onHit(LineHit{line, base + static_cast<std::uint64_t>(line.data() - bytes.data())});
       });
       return;
     case Strategy::kPrefilter: {
@@ -69,9 +75,9 @@ void LineMatcher::MatchLines(std::string_view bytes, std::uint64_t base, OnHit&&
         const std::size_t begin = FindLineStart(bytes, at);
         const std::size_t end = FindLineEnd(bytes, at + prefilter.needle().size());
         from = end;
-        if (CandidateHolds(bytes, begin, end, at) &&
-            DecodedLineHolds(bytes.substr(begin, end - begin)))
-          onHit(std::u16string_view(text_), base + begin);
+        const std::string_view line = bytes.substr(begin, end - begin);
+        if (CandidateHolds(bytes, begin, end, at) && (exact_ || DecodedLineHolds(line)))
+          onHit(LineHit{line, base + begin});
       }
     }
   }
@@ -80,7 +86,7 @@ void LineMatcher::MatchLines(std::string_view bytes, std::uint64_t base, OnHit&&
 template <typename OnHit>
 std::error_code LineMatcher::MatchSlices(FileReader& reader, ReadBuffer& buffer, std::size_t slice,
                                          OnHit&& onHit) {
-  const auto hit = detail::TakingOffset(onHit);
+  auto hit = detail::TakingHits(onHit);
   constexpr std::size_t kAlign = ReadBuffer::kAlignment;
   std::uint64_t offset = 0;  // where in the file the carried line starts
   std::size_t begin = 0;     // the carried line: [begin, end) of the buffer

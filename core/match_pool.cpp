@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "cp932.h"
 #include "text_convert.h"
 
 namespace vek {
@@ -33,7 +34,7 @@ class ReaderLettingGo final : public FileReader {
 };
 
 // Appends the result line of one file's n-th hit.
-void AppendResult(std::u16string_view prefix, std::uint64_t n, std::u16string_view line,
+void AppendResult(std::u16string_view prefix, std::uint64_t n, std::string_view line,
                   ResultList& out) {
   char16_t digits[20];
   char16_t* const digitsEnd = std::end(digits);
@@ -43,7 +44,8 @@ void AppendResult(std::u16string_view prefix, std::uint64_t n, std::u16string_vi
   const std::u16string_view number(first, static_cast<std::size_t>(digitsEnd - first));
   std::u16string& result = out.emplace_back();
   result.reserve(prefix.size() + number.size() + 2 + line.size());
-  result.append(prefix).append(number).append(u")：").append(line);
+  result.append(prefix).append(number).append(u")：");
+  AppendCp932(line, result);
 }
 
 }  // namespace
@@ -168,7 +170,7 @@ bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
 void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   Job& job = jobs_[next_++];
   lock.unlock();
-  const bool slowOpen = Match(job.results, worker);
+  const bool slowOpen = Match(job, worker);
   if (progress_) {
     progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
     progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
@@ -178,7 +180,7 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   NoteOpen(slowOpen);
   job.done = true;
   ++doneJobs_;
-  heldLines_ += job.results.lines.size();
+  heldLines_ += job.hitEnds.size();
   // A batch for the calling thread to deliver, while this one has more to match (else it
   // delivers them itself). Woken outside the lock, which it would otherwise wait for at once.
   if (BatchReady() && CanTake()) {
@@ -190,13 +192,26 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
 
 void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   delivering_ = true;
-  FileResults results = std::move(jobs_.front().results);
+  Job job = std::move(jobs_.front());
   jobs_.pop_front();
   --next_;
   --doneJobs_;
   const bool wasFull = heldLines_ >= kMostHeldLines;
-  heldLines_ -= results.lines.size();
+  heldLines_ -= job.hitEnds.size();
   lock.unlock();
+  // The result lines are made here, on the delivering thread, which is mostly the walking
+  // one: decoding the hits and building their lines is taken off the matching threads.
+  FileResults& results = job.results;
+  if (!job.hitEnds.empty()) {
+    const std::u16string prefix = FileNameText(results.path) + u'(';
+    results.lines.reserve(job.hitEnds.size());
+    std::size_t begin = 0;
+    for (const std::size_t end : job.hitEnds) {
+      AppendResult(prefix, results.lines.size() + 1,
+                   std::string_view(job.hitBytes).substr(begin, end - begin), results.lines);
+      begin = end;
+    }
+  }
   sink_(results);
   lock.lock();
   delivering_ = false;
@@ -204,7 +219,8 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
 }
 
-bool MatchPool::Match(FileResults& file, Worker& worker) {
+bool MatchPool::Match(Job& job, Worker& worker) {
+  FileResults& file = job.results;
   bool slowOpen = false;
   try {
     std::unique_ptr<FileReader> reader;
@@ -224,23 +240,22 @@ bool MatchPool::Match(FileResults& file, Worker& worker) {
       std::optional<ReaderLettingGo> lettingGo;
       if (turns) lettingGo.emplace(*reader, *turns);
       FileReader& waiting = lettingGo ? static_cast<FileReader&>(*lettingGo) : *reader;
-      std::u16string prefix;  // built at the first hit: most files have none
-      file.error = worker.matcher.MatchSlices(waiting, worker.buffer, slice_,
-                                              [&](std::u16string_view line, std::uint64_t offset) {
-                                                ++file.hits;
-                                                if (countOnly_) return;
-                                                if (prefix.empty())
-                                                  prefix = FileNameText(file.path) + u'(';
-                                                AppendResult(prefix, file.hits, line, file.lines);
-                                                file.offsets.push_back(offset);
-                                              });
+      file.error =
+          worker.matcher.MatchSlices(waiting, worker.buffer, slice_, [&](const LineHit& hit) {
+            ++file.hits;
+            if (countOnly_) return;
+            job.hitBytes.append(hit.bytes);
+            job.hitEnds.push_back(job.hitBytes.size());
+            file.offsets.push_back(hit.offset);
+          });
     }
   } catch (const std::bad_alloc&) {
     // A line too long for memory: this file is a problem, the search goes on.
     file.error = std::make_error_code(std::errc::not_enough_memory);
   }
   if (file.error) {
-    ResultList().swap(file.lines);
+    std::string().swap(job.hitBytes);
+    std::vector<std::size_t>().swap(job.hitEnds);
     std::vector<std::uint64_t>().swap(file.offsets);
     file.hits = 0;
   }

@@ -61,7 +61,9 @@ class MatchPool {
 
  private:
   struct Job {
-    FileResults results;
+    FileResults results;               // its lines are made at delivery, from the hit lines' bytes
+    std::string hitBytes;              // the hit lines' CP932 bytes, one after another
+    std::vector<std::size_t> hitEnds;  // where each ends in hitBytes
     bool done = false;
   };
   // What a thread does with its own matcher and buffer.
@@ -81,14 +83,14 @@ class MatchPool {
   void MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker);
   void DeliverFront(std::unique_lock<std::mutex>& lock);
   // True when the open kept the thread waiting.
-  bool Match(FileResults& file, Worker& worker);
+  bool Match(Job& job, Worker& worker);
   // Under the lock, counts an open; one more thread while most opens keep the caller waiting,
   // as far as the I/O threads go. (Most, not one: a thread that lost its core for a moment looks
   // slow too.)
   void NoteOpen(bool slow);
   void Work() noexcept;
   bool CanDeliver() const { return !delivering_ && !jobs_.empty() && jobs_.front().done; }
-  // The first file is always taken; the others while few result lines wait for delivery.
+  // The first file is always taken; the others while few hit lines wait for delivery.
   bool CanTake() const {
     return next_ < jobs_.size() && (next_ == 0 || heldLines_ < kMostHeldLines);
   }
@@ -124,7 +126,7 @@ class MatchPool {
   std::deque<Job> jobs_;           // not yet delivered, in order; a deque, so a job stays put
   std::size_t next_ = 0;           // the first job nobody has taken
   std::size_t waitingLimit_ = 0;   // jobs beyond which Add waits rather than adds more
-  std::size_t heldLines_ = 0;      // in matched files not yet delivered
+  std::size_t heldLines_ = 0;      // hit lines in matched files not yet delivered
   std::size_t doneJobs_ = 0;       // matched, not yet delivered
   bool delivering_ = false;        // a thread is in the sink
   bool closed_ = false;            // no more jobs will come
