@@ -169,8 +169,11 @@ bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
 
 void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   Job& job = jobs_[next_++];
+  // The delivering thread makes the result lines, unless it falls behind: then this one does.
+  const bool makeLines = doneJobs_ >= waitingLimit_ / 2;
   lock.unlock();
   const bool slowOpen = Match(job, worker);
+  if (makeLines) MakeLines(job);
   if (progress_) {
     progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
     progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
@@ -180,7 +183,7 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   NoteOpen(slowOpen);
   job.done = true;
   ++doneJobs_;
-  heldLines_ += job.hitEnds.size();
+  heldLines_ += job.results.offsets.size();
   // A batch for the calling thread to deliver, while this one has more to match (else it
   // delivers them itself). Woken outside the lock, which it would otherwise wait for at once.
   if (BatchReady() && CanTake()) {
@@ -190,6 +193,21 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   }
 }
 
+void MatchPool::MakeLines(Job& job) {
+  if (job.hitEnds.empty()) return;
+  FileResults& results = job.results;
+  const std::u16string prefix = FileNameText(results.path) + u'(';
+  results.lines.reserve(job.hitEnds.size());
+  std::size_t begin = 0;
+  for (const std::size_t end : job.hitEnds) {
+    AppendResult(prefix, results.lines.size() + 1,
+                 std::string_view(job.hitBytes).substr(begin, end - begin), results.lines);
+    begin = end;
+  }
+  std::string().swap(job.hitBytes);
+  std::vector<std::size_t>().swap(job.hitEnds);
+}
+
 void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   delivering_ = true;
   Job job = std::move(jobs_.front());
@@ -197,21 +215,10 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   --next_;
   --doneJobs_;
   const bool wasFull = heldLines_ >= kMostHeldLines;
-  heldLines_ -= job.hitEnds.size();
+  heldLines_ -= job.results.offsets.size();
   lock.unlock();
-  // The result lines are made here, on the delivering thread, which is mostly the walking
-  // one: decoding the hits and building their lines is taken off the matching threads.
+  MakeLines(job);
   FileResults& results = job.results;
-  if (!job.hitEnds.empty()) {
-    const std::u16string prefix = FileNameText(results.path) + u'(';
-    results.lines.reserve(job.hitEnds.size());
-    std::size_t begin = 0;
-    for (const std::size_t end : job.hitEnds) {
-      AppendResult(prefix, results.lines.size() + 1,
-                   std::string_view(job.hitBytes).substr(begin, end - begin), results.lines);
-      begin = end;
-    }
-  }
   sink_(results);
   lock.lock();
   delivering_ = false;

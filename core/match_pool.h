@@ -84,6 +84,9 @@ class MatchPool {
   void DeliverFront(std::unique_lock<std::mutex>& lock);
   // True when the open kept the thread waiting.
   bool Match(Job& job, Worker& worker);
+  // Decodes the hit lines into the file's result lines "name(n)：line". Most of the time the
+  // delivering thread does it, so that the matching threads only read and match.
+  static void MakeLines(Job& job);
   // Under the lock, counts an open; one more thread while most opens keep the caller waiting,
   // as far as the I/O threads go. (Most, not one: a thread that lost its core for a moment looks
   // slow too.)
