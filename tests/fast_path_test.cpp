@@ -233,18 +233,28 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
 
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
+  // A sink that holds the first file until most are matched makes the matching thread
+  // make the result lines itself.
   using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
-  const auto matchFiles = [&](unsigned threads, unsigned ioThreads) {
+  const auto matchFiles = [&](unsigned threads, unsigned ioThreads, bool held = false) {
     std::pair<ResultList, Problems> out;
+    SearchProgress progress;
     MatchPool pool({u"ア"}, fileSystem,
-                   {.threads = threads, .ioThreads = ioThreads, .slowOpen = {}, .sliceBytes = 5},
-                   [&out](FileResults& file) {
+                   {.threads = threads,
+                    .ioThreads = ioThreads,
+                    .slowOpen = {},
+                    .sliceBytes = 5,
+                    .progress = &progress},
+                   [&](FileResults& file) {
+                     while (held && out.first.empty() && progress.filesSearched < 140)
+                       std::this_thread::yield();
                      if (file.error) out.second.emplace_back(file.path, file.error);
                      out.first.insert(out.first.end(), file.lines.begin(), file.lines.end());
                    });
-    // Handed over in runs of 1 to 7 files, as folders of different sizes would.
+    // Handed over in runs of 1 to 7 files, as folders of different sizes would; all at once
+    // when held, so that the matching thread never has to deliver.
     const std::span<const NativePath> all(paths);
-    for (std::size_t at = 0, n = 1; at < all.size(); at += n, n = n % 7 + 1)
+    for (std::size_t at = 0, n = held ? all.size() : 1; at < all.size(); at += n, n = n % 7 + 1)
       pool.Add(all.subspan(at, std::min(n, all.size() - at)));
     pool.Finish();
     return out;
@@ -255,6 +265,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   // A line too long for memory is a problem of its file alone.
   EXPECT_EQ(expected.second[1],
             std::pair(files[7], std::make_error_code(std::errc::not_enough_memory)));
+  ASSERT_EQ(matchFiles(1, 0, true), expected);
   for (int round = 0; round < 100; ++round)  // a lost wake-up may hang only now and then
     for (const auto& [threads, ioThreads] :
          {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}})
