@@ -100,6 +100,14 @@ void Output::Write(std::u16string_view text) {
   if (pending_.size() >= kFlushSize) Flush();
 }
 
+void Output::WriteUtf8(std::string_view text) {
+  if (console_) {
+    Write(Utf8ToUtf16(text));
+    return;
+  }
+  WriteBytes(text);
+}
+
 void Output::WriteBytes(std::string_view bytes) {
   if (console_) {
     pendingWide_.append(bytes.begin(), bytes.end());

@@ -19,6 +19,7 @@ class Output {
 
   void Write(std::u16string_view text);
   void WriteBytes(std::string_view bytes);  // passed through as they are
+  void WriteUtf8(std::string_view text);
   void Flush();
   // The first failure to write, if any; what comes after it is dropped.
   std::error_code error() const { return error_; }

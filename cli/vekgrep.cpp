@@ -6,6 +6,7 @@
 #include "input_rules.h"
 #include "keyword_ranges.h"
 #include "options.h"
+#include "result_lines.h"
 #include "rtf.h"
 #include "search_core.h"
 #include "text_convert.h"
@@ -78,12 +79,18 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
   searchOptions.ioThreads = options.ioThreads;
   searchOptions.countOnly = options.count;
   if (!options.rtf) {
-    // Each file's lines are printed as soon as it and all before it are done.
-    searchOptions.onFile = [&](FileResults& file) {
+    // Each file's lines are printed as soon as it and all before it are done; without colour
+    // straight from the hit lines' bytes to UTF-8.
+    searchOptions.hitBytesOnly = !color;
+    searchOptions.onFile = [&out, &hits, &keywords,
+                            text = std::string()](FileResults& file) mutable {
       hits += file.hits;
       if (out.error()) return;
+      text.clear();
+      AppendResultLinesUtf8(file, text);
+      out.WriteUtf8(text);
       for (const std::u16string& line : file.lines) {
-        out.Write(color ? MarkKeywords(line, keywords, kRed, kPlain) : line);
+        out.Write(MarkKeywords(line, keywords, kRed, kPlain));
         out.Write(u"\n");
       }
     };

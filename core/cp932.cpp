@@ -41,39 +41,63 @@ void ForEachCode(std::u16string_view text, Emit emit) {
   }
 }
 
-}  // namespace
+// Where decoded text goes: UTF-16 code units, or their UTF-8 form.
+struct Utf16Writer {
+  char16_t* o;
+  void Put(char16_t ch) { *o++ = ch; }
+  // Eight ASCII bytes, widened in two 64-bit words without branches.
+  void PutAscii(std::uint64_t word) {
+    if constexpr (std::endian::native == std::endian::little) {
+      const std::uint64_t low = Spread(word & 0xFFFFFFFFu), high = Spread(word >> 32);
+      std::memcpy(o, &low, sizeof low);
+      std::memcpy(o + 4, &high, sizeof high);
+    } else {
+      for (int k = 0; k < 8; ++k) o[k] = static_cast<char16_t>(word >> (8 * k) & 0xFF);
+    }
+    o += 8;
+  }
+};
 
-void AppendCp932(std::string_view bytes, std::u16string& out) {
-  // Every byte yields at most one code unit: size once, write through a pointer, trim at the
-  // end. That keeps the loop free of capacity checks.
-  const std::size_t start = out.size();
-  out.resize(start + bytes.size());
-  char16_t* o = out.data() + start;
+// CP932 decodes to the basic multilingual plane only, never to a surrogate.
+struct Utf8Writer {
+  char* o;
+  void Put(char16_t ch) {
+    if (ch < 0x80) {
+      *o++ = static_cast<char>(ch);
+    } else if (ch < 0x800) {
+      *o++ = static_cast<char>(0xC0 | ch >> 6);
+      *o++ = static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+      *o++ = static_cast<char>(0xE0 | ch >> 12);
+      *o++ = static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+      *o++ = static_cast<char>(0x80 | (ch & 0x3F));
+    }
+  }
+  void PutAscii(std::uint64_t word) {
+    std::memcpy(o, &word, sizeof word);
+    o += 8;
+  }
+};
+
+template <typename Writer>
+void Decode(std::string_view bytes, Writer& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto* const end = p + bytes.size();
-
   while (p < end) {
-    // ASCII runs, eight bytes per test, widened in two 64-bit words without branches.
+    // ASCII runs, eight bytes per test.
     while (end - p >= 8) {
       std::uint64_t word;
       std::memcpy(&word, p, sizeof word);
       if (word & kHighBits) break;
-      if constexpr (std::endian::native == std::endian::little) {
-        const std::uint64_t low = Spread(word & 0xFFFFFFFFu), high = Spread(word >> 32);
-        std::memcpy(o, &low, sizeof low);
-        std::memcpy(o + 4, &high, sizeof high);
-      } else {
-        for (int k = 0; k < 8; ++k) o[k] = p[k];
-      }
+      out.PutAscii(word);
       p += 8;
-      o += 8;
     }
     // Then character by character until an ASCII byte hints at another run, so that text of
     // mostly double-byte characters does not pay for the eight-byte test at each one.
     while (p < end) {
       const unsigned b = *p;
       if (b < 0x80) {
-        *o++ = static_cast<char16_t>(b);
+        out.Put(static_cast<char16_t>(b));
         ++p;
         break;
       }
@@ -81,7 +105,7 @@ void AppendCp932(std::string_view bytes, std::u16string& out) {
         const unsigned trail = p[1];
         if (trail >= table::kTrailBase) {
           if (const char16_t ch = table::kPairs[row - 1][trail - table::kTrailBase]; ch != 0) {
-            *o++ = ch;
+            out.Put(ch);
             p += 2;
             continue;
           }
@@ -89,11 +113,31 @@ void AppendCp932(std::string_view bytes, std::u16string& out) {
       }
       // A single character, or a byte that starts none (U+FFFD in the table); either way the
       // next byte is decoded afresh.
-      *o++ = static_cast<char16_t>(table::kSingle[b]);
+      out.Put(static_cast<char16_t>(table::kSingle[b]));
       ++p;
     }
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+}  // namespace
+
+void AppendCp932(std::string_view bytes, std::u16string& out) {
+  // Every byte yields at most one code unit: size once, write through a pointer, trim at the
+  // end. That keeps the loop free of capacity checks.
+  const std::size_t start = out.size();
+  out.resize(start + bytes.size());
+  Utf16Writer writer{out.data() + start};
+  Decode(bytes, writer);
+  out.resize(static_cast<std::size_t>(writer.o - out.data()));
+}
+
+void AppendCp932AsUtf8(std::string_view bytes, std::string& out) {
+  // Every byte yields at most three UTF-8 bytes.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * bytes.size());
+  Utf8Writer writer{out.data() + start};
+  Decode(bytes, writer);
+  out.resize(static_cast<std::size_t>(writer.o - out.data()));
 }
 
 std::u16string DecodeCp932(std::string_view bytes) {

@@ -14,6 +14,8 @@ namespace vek {
 // LF always survive as themselves.
 void AppendCp932(std::string_view bytes, std::u16string& out);
 std::u16string DecodeCp932(std::string_view bytes);
+// The same text appended as UTF-8, in one pass.
+void AppendCp932AsUtf8(std::string_view bytes, std::string& out);
 
 // The CP932 bytes of one UTF-16 code unit; size 0 when the table cannot encode it.
 struct Cp932Code {

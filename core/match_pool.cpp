@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <new>
 #include <optional>
 
-#include "cp932.h"
-#include "text_convert.h"
+#include "result_lines.h"
 
 namespace vek {
 namespace {
@@ -33,21 +31,6 @@ class ReaderLettingGo final : public FileReader {
   Slots& matching_;
 };
 
-// Appends the result line of one file's n-th hit.
-void AppendResult(std::u16string_view prefix, std::uint64_t n, std::string_view line,
-                  ResultList& out) {
-  char16_t digits[20];
-  char16_t* const digitsEnd = std::end(digits);
-  char16_t* first = digitsEnd;
-  for (std::uint64_t value = n; value != 0; value /= 10)
-    *--first = static_cast<char16_t>(u'0' + value % 10);
-  const std::u16string_view number(first, static_cast<std::size_t>(digitsEnd - first));
-  std::u16string& result = out.emplace_back();
-  result.reserve(prefix.size() + number.size() + 2 + line.size());
-  result.append(prefix).append(number).append(u")：");
-  AppendCp932(line, result);
-}
-
 }  // namespace
 
 void Slots::Release(std::size_t count) {
@@ -70,6 +53,7 @@ MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
       fileSystem_(fileSystem),
       slice_(std::max<std::size_t>(options.sliceBytes, 1)),
       countOnly_(options.countOnly),
+      hitBytesOnly_(options.hitBytesOnly && options.onFile),
       sink_(std::move(sink)),
       slowOpen_(options.slowOpen),
       progress_(options.progress),
@@ -170,10 +154,10 @@ bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
 void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   Job& job = jobs_[next_++];
   // The delivering thread makes the result lines, unless it falls behind: then this one does.
-  const bool makeLines = doneJobs_ >= waitingLimit_ / 2;
+  const bool makeLines = !hitBytesOnly_ && doneJobs_ >= waitingLimit_ / 2;
   lock.unlock();
-  const bool slowOpen = Match(job, worker);
-  if (makeLines) MakeLines(job);
+  const bool slowOpen = Match(job.results, worker);
+  if (makeLines) MakeResultLines(job.results);
   if (progress_) {
     progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
     progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
@@ -193,21 +177,6 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   }
 }
 
-void MatchPool::MakeLines(Job& job) {
-  if (job.hitEnds.empty()) return;
-  FileResults& results = job.results;
-  const std::u16string prefix = FileNameText(results.path) + u'(';
-  results.lines.reserve(job.hitEnds.size());
-  std::size_t begin = 0;
-  for (const std::size_t end : job.hitEnds) {
-    AppendResult(prefix, results.lines.size() + 1,
-                 std::string_view(job.hitBytes).substr(begin, end - begin), results.lines);
-    begin = end;
-  }
-  std::string().swap(job.hitBytes);
-  std::vector<std::size_t>().swap(job.hitEnds);
-}
-
 void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   delivering_ = true;
   Job job = std::move(jobs_.front());
@@ -217,8 +186,8 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   const bool wasFull = heldLines_ >= kMostHeldLines;
   heldLines_ -= job.results.offsets.size();
   lock.unlock();
-  MakeLines(job);
   FileResults& results = job.results;
+  if (!hitBytesOnly_) MakeResultLines(results);
   sink_(results);
   lock.lock();
   delivering_ = false;
@@ -226,8 +195,7 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
 }
 
-bool MatchPool::Match(Job& job, Worker& worker) {
-  FileResults& file = job.results;
+bool MatchPool::Match(FileResults& file, Worker& worker) {
   bool slowOpen = false;
   try {
     std::unique_ptr<FileReader> reader;
@@ -251,8 +219,8 @@ bool MatchPool::Match(Job& job, Worker& worker) {
           worker.matcher.MatchSlices(waiting, worker.buffer, slice_, [&](const LineHit& hit) {
             ++file.hits;
             if (countOnly_) return;
-            job.hitBytes.append(hit.bytes);
-            job.hitEnds.push_back(job.hitBytes.size());
+            file.hitBytes.append(hit.bytes);
+            file.hitEnds.push_back(file.hitBytes.size());
             file.offsets.push_back(hit.offset);
           });
     }
@@ -261,8 +229,8 @@ bool MatchPool::Match(Job& job, Worker& worker) {
     file.error = std::make_error_code(std::errc::not_enough_memory);
   }
   if (file.error) {
-    std::string().swap(job.hitBytes);
-    std::vector<std::size_t>().swap(job.hitEnds);
+    std::string().swap(file.hitBytes);
+    std::vector<std::size_t>().swap(file.hitEnds);
     std::vector<std::uint64_t>().swap(file.offsets);
     file.hits = 0;
   }

@@ -61,9 +61,7 @@ class MatchPool {
 
  private:
   struct Job {
-    FileResults results;               // its lines are made at delivery, from the hit lines' bytes
-    std::string hitBytes;              // the hit lines' CP932 bytes, one after another
-    std::vector<std::size_t> hitEnds;  // where each ends in hitBytes
+    FileResults results;
     bool done = false;
   };
   // What a thread does with its own matcher and buffer.
@@ -83,10 +81,7 @@ class MatchPool {
   void MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker);
   void DeliverFront(std::unique_lock<std::mutex>& lock);
   // True when the open kept the thread waiting.
-  bool Match(Job& job, Worker& worker);
-  // Decodes the hit lines into the file's result lines "name(n)：line". Most of the time the
-  // delivering thread does it, so that the matching threads only read and match.
-  static void MakeLines(Job& job);
+  bool Match(FileResults& file, Worker& worker);
   // Under the lock, counts an open; one more thread while most opens keep the caller waiting,
   // as far as the I/O threads go. (Most, not one: a thread that lost its core for a moment looks
   // slow too.)
@@ -109,6 +104,7 @@ class MatchPool {
   FileSystem& fileSystem_;
   const std::size_t slice_;
   const bool countOnly_;
+  const bool hitBytesOnly_;
   const ResultSink sink_;
   const std::chrono::microseconds slowOpen_;
   SearchProgress* const progress_;

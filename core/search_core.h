@@ -50,9 +50,13 @@ using EventPump = std::function<void()>;
 
 // One file's share of a search, handed over as soon as it and every file before it are done.
 struct FileResults {
-  std::filesystem::path path;          // as collected
-  ResultList lines;                    // "name(n)：line" in file order; none when only counting
-  std::vector<std::uint64_t> offsets;  // where each of those lines starts in the file, in bytes
+  std::filesystem::path path;  // as collected
+  ResultList lines;            // "name(n)：line" in file order; none when only counting
+  // The hit lines as found, their CP932 bytes one after another, and where each ends: what
+  // the lines are made from, left to the sink with SearchOptions::hitBytesOnly.
+  std::string hitBytes;
+  std::vector<std::size_t> hitEnds;
+  std::vector<std::uint64_t> offsets;  // where each hit line starts in the file, in bytes
   std::uint64_t hits = 0;
   std::error_code error;  // the file could not be read (it then has no hits)
 };
@@ -100,6 +104,9 @@ struct SearchOptions {
   ResultSink onFile = {};
   // Only the hits are counted; no result line is made.
   bool countOnly = false;
+  // The sink gets each file's hit lines as bytes, without result lines: for a front end that
+  // writes them in another encoding (result_lines.h). Only with onFile.
+  bool hitBytesOnly = false;
   // Counted into as the search goes, when given.
   SearchProgress* progress = nullptr;
   // Once requested, no further file is matched and the result is incomplete: for a front end

@@ -125,8 +125,9 @@ std::u16string DecodeOneByOne(std::string_view bytes) {
   return text;
 }
 
-// Also: a character boundary is exactly where decoding the two halves apart gives the whole,
-// and the byte scan finds what a plain search finds with vectors of each width.
+// Also: decoding straight to UTF-8 gives the UTF-16 text's UTF-8; a character boundary is exactly
+// where decoding the two halves apart gives the whole, and the byte scan finds what a plain search
+// finds with vectors of each width.
 TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
   std::mt19937 random(20240601);
   for (int round = 0; round < 100000 && !HasFatalFailure(); ++round) {
@@ -134,6 +135,9 @@ TEST(FastPath, EqualsPlainMatchingOnRandomInput) {
     std::u16string text = u"kept";
     AppendCp932(bytes, text);
     ASSERT_EQ(text, u"kept" + DecodeOneByOne(bytes)) << PrintToString(bytes);
+    std::string utf8 = "kept";
+    AppendCp932AsUtf8(bytes, utf8);
+    ASSERT_EQ(utf8, Utf16ToUtf8(text)) << PrintToString(bytes);
     ExpectSameAsPlain(RandomKeywords(random, bytes), bytes);
     const std::size_t from = random() % (bytes.size() + 1);
     const std::string piece = bytes.substr(random() % (bytes.size() + 1), random() % 8);
