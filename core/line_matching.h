@@ -69,8 +69,6 @@ class LineMatcher {
 
   const std::vector<std::u16string>& keywords() const { return keywords_; }
   Strategy strategy() const { return strategy_; }
-  // True when a line's bytes alone tell whether it is a hit.
-  bool exact() const { return exact_; }
 
   // The CP932 bytes of each keyword's longest uniquely encoded piece: every hit line holds
   // all of them. One is the prefilter; the others screen its candidate lines. The matcher
@@ -103,7 +101,7 @@ class LineMatcher {
 
   std::vector<std::u16string> keywords_;  // the distinct non-empty keywords
   Strategy strategy_ = Strategy::kEveryLine;
-  bool exact_ = false;
+  bool exact_ = false;  // a line's bytes alone tell whether it is a hit
   std::vector<ByteSearcher> pieces_;
   std::vector<std::size_t> order_;   // prefilter first, then the order of screening
   std::vector<std::size_t> counts_;  // occurrences in the sample so far
