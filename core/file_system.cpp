@@ -119,10 +119,11 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
   return ec;
 }
 
-std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
+std::error_code StdFileSystem::Open(const NativePath& file, std::unique_ptr<FileReader>& reader) {
   std::error_code ec;
-  if (fs::is_directory(file, ec)) return std::make_error_code(std::errc::is_a_directory);
-  std::ifstream in(file, std::ios::binary);
+  const fs::path path(file);
+  if (fs::is_directory(path, ec)) return std::make_error_code(std::errc::is_a_directory);
+  std::ifstream in(path, std::ios::binary);
   if (!in) return std::error_code(errno ? errno : EACCES, std::generic_category());
   reader = std::make_unique<StreamReader>(std::move(in));
   return {};
@@ -216,7 +217,7 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
   return error;
 }
 
-std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
+std::error_code StdFileSystem::Open(const NativePath& file, std::unique_ptr<FileReader>& reader) {
   // Non-blocking so that a pipe that appeared under a listed name cannot hang the search.
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return LastError();

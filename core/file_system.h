@@ -57,9 +57,9 @@ class FileSystem {
   virtual std::error_code ListFolder(const std::filesystem::path& folder,
                                      FolderListing& listing) = 0;
 
-  // Opens a file for reading; a folder, device or pipe is refused.
-  virtual std::error_code Open(const std::filesystem::path& file,
-                               std::unique_ptr<FileReader>& reader) = 0;
+  // Opens a file for reading; a folder, device or pipe is refused. The path is taken as the walk
+  // made it: parsing a std::filesystem::path for every file would cost more than listing it.
+  virtual std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) = 0;
 
   virtual std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) = 0;
 
@@ -97,8 +97,7 @@ bool ListingOrderLess(std::u16string_view a, std::u16string_view b);
 class StdFileSystem : public FileSystem {
  public:
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override;
-  std::error_code Open(const std::filesystem::path& file,
-                       std::unique_ptr<FileReader>& reader) override;
+  std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override;
   std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override;
   bool IsFolder(const std::filesystem::path& path) override;
 };

@@ -50,7 +50,7 @@ using EventPump = std::function<void()>;
 
 // One file's share of a search, handed over as soon as it and every file before it are done.
 struct FileResults {
-  std::filesystem::path path;          // as collected
+  NativePath path;                     // as collected
   ResultList lines;                    // "name(n)：line" in file order; none when only counting
   std::vector<std::uint64_t> offsets;  // where each of those lines starts in the file, in bytes
   std::uint64_t hits = 0;
