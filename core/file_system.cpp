@@ -1,6 +1,7 @@
 #include "file_system.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -57,21 +58,51 @@ char16_t ToUpperForListing(char16_t c) {
   return c;
 }
 
+// A name's first four code units upper-cased, packed so that the numbers compare as the names'
+// starts do in listing order, an end before any code unit. Names in a folder mostly differ
+// there: the sort compares numbers, and whole names only where those are equal.
+std::uint64_t ListingHead(std::u16string_view name) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 4; ++i)
+    head = head << 16 | (i < name.size() ? ToUpperForListing(name[i]) : 0u);
+  return head;
+}
+
+// Sorts indexes, each beside its entry's head, and then moves every entry once to its place:
+// entries are large to move and their names slow to compare.
 void SortForListing(std::deque<FolderEntry>& entries) {
-  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-    return ListingOrderLess(a.name, b.name);
+  struct Item {
+    std::uint64_t head;
+    std::size_t index;
+  };
+  std::vector<Item> order;
+  order.reserve(entries.size());
+  for (const FolderEntry& entry : entries) order.push_back({ListingHead(entry.name), order.size()});
+  std::sort(order.begin(), order.end(), [&entries](const Item& a, const Item& b) {
+    return a.head != b.head ? a.head < b.head
+                            : ListingOrderLess(entries[a.index].name, entries[b.index].name);
   });
+  // Each cycle of the permutation: the entry at its start is held while the others move up.
+  for (std::size_t start = 0; start < order.size(); ++start) {
+    if (order[start].index == start) continue;
+    FolderEntry held = std::move(entries[start]);
+    std::size_t at = start;
+    for (std::size_t from = order[at].index; from != start; at = from, from = order[at].index) {
+      entries[at] = std::move(entries[from]);
+      order[at].index = at;
+    }
+    entries[at] = std::move(held);
+    order[at].index = at;
+  }
 }
 
 }  // namespace
 
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b) {
-  const auto upper = [](char16_t x, char16_t y) {
-    return ToUpperForListing(x) < ToUpperForListing(y);
-  };
-  if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), upper)) return true;
-  if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), upper)) return false;
-  return a < b;
+  const auto [x, y] = std::ranges::mismatch(
+      a, b, [](char16_t p, char16_t q) { return ToUpperForListing(p) == ToUpperForListing(q); });
+  if (x != a.end() && y != b.end()) return ToUpperForListing(*x) < ToUpperForListing(*y);
+  return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
 #ifdef _WIN32
