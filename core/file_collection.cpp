@@ -25,6 +25,7 @@ bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Fo
   if (folder.error()) context.problems.push_back({folder.path(), folder.error()});
   // Each entry goes as its path moves on, so that a large folder is not held twice.
   std::vector<NativePath> found;
+  found.reserve(folder.files().size());
   for (auto& files = folder.files(); !files.empty(); files.pop_front()) {
     FolderEntry& file = files.front();
     if (IsDataFileName(file.name)) found.push_back(std::move(file.path));

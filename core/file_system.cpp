@@ -239,8 +239,12 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
       }
     }
     if (!isFolder && !isFile) continue;
+    // Made at its full size at once: prefix + name would copy the prefix, then grow the copy.
+    NativePath path;
+    path.reserve(prefix.size() + name.size());
+    path.append(prefix).append(name);
     (isFolder ? listing.subfolders : listing.files)
-        .push_back({prefix + name.data(), BytesToUtf16(name)});
+        .push_back({std::move(path), BytesToUtf16(name)});
   }
   const std::error_code error = errno != 0 ? LastError() : std::error_code();
   SortForListing(listing.files);

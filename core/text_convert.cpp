@@ -9,14 +9,15 @@ constexpr char16_t kReplacement = 0xFFFD;
 // An escaped byte 0x80 to 0xFF: a lone low surrogate that valid UTF-8 never decodes to.
 constexpr char16_t kEscapeBase = 0xDC00;
 
-void AppendUtf16(char32_t cp, std::u16string& out) {
+char16_t* WriteUtf16(char32_t cp, char16_t* p) {
   if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
+    *p++ = static_cast<char16_t>(cp);
   } else {
     cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    *p++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+    *p++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
   }
+  return p;
 }
 
 }  // namespace
@@ -24,14 +25,16 @@ void AppendUtf16(char32_t cp, std::u16string& out) {
 namespace {
 
 // Invalid bytes become U+FFFD, or with `escape` each becomes U+DC00 plus the byte.
+// Written through a pointer into room for one code unit a byte, which no form exceeds, then
+// cut back: the walk decodes every file name.
 std::u16string DecodeUtf8(std::string_view text, bool escape) {
-  std::u16string out;
-  out.reserve(text.size());
+  std::u16string out(text.size(), u'\0');
+  char16_t* p = out.data();
   std::size_t i = 0;
   while (i < text.size()) {
     const auto b0 = static_cast<std::uint8_t>(text[i]);
     if (b0 < 0x80) {
-      out.push_back(b0);
+      *p++ = b0;
       ++i;
       continue;
     }
@@ -65,18 +68,19 @@ std::u16string DecodeUtf8(std::string_view text, bool escape) {
       cp = (cp << 6) | (b & 0x3F);
     }
     if (valid) {
-      AppendUtf16(cp, out);
+      p = WriteUtf16(cp, p);
       i += length;
     } else if (escape) {
       for (int k = 0; k < used; ++k)
-        out.push_back(static_cast<char16_t>(kEscapeBase | static_cast<std::uint8_t>(text[i + k])));
+        *p++ = static_cast<char16_t>(kEscapeBase | static_cast<std::uint8_t>(text[i + k]));
       i += used;
     } else {
       // One U+FFFD per maximal invalid prefix, as the common decoders do.
-      out.push_back(kReplacement);
+      *p++ = kReplacement;
       i += used;
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 
