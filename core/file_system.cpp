@@ -68,19 +68,30 @@ std::uint64_t ListingHead(std::u16string_view name) {
   return head;
 }
 
-// Sorts indexes, each beside its entry's head, and then moves every entry once to its place:
-// entries are large to move and their names slow to compare.
+// Sorts indexes, each beside its entry's head and name, and then moves every entry once to its
+// place: entries are large to move and their names slow to compare. The names are the texts
+// shown in result lines, all in one string.
 void SortForListing(std::deque<FolderEntry>& entries) {
   struct Item {
     std::uint64_t head;
     std::size_t index;
+    std::size_t nameStart;
+    std::size_t nameSize;
   };
+  std::u16string names;
   std::vector<Item> order;
   order.reserve(entries.size());
-  for (const FolderEntry& entry : entries) order.push_back({ListingHead(entry.name), order.size()});
-  std::sort(order.begin(), order.end(), [&entries](const Item& a, const Item& b) {
-    return a.head != b.head ? a.head < b.head
-                            : ListingOrderLess(entries[a.index].name, entries[b.index].name);
+  for (const FolderEntry& entry : entries) {
+    const std::size_t start = names.size();
+    AppendPathText(entry.name(), names);
+    order.push_back({0, order.size(), start, names.size() - start});
+  }
+  const auto name = [&names](const Item& item) {
+    return std::u16string_view(names).substr(item.nameStart, item.nameSize);
+  };
+  for (Item& item : order) item.head = ListingHead(name(item));
+  std::sort(order.begin(), order.end(), [&name](const Item& a, const Item& b) {
+    return a.head != b.head ? a.head < b.head : ListingOrderLess(name(a), name(b));
   });
   // Each cycle of the permutation: the entry at its start is held while the others move up.
   for (std::size_t start = 0; start < order.size(); ++start) {
@@ -138,7 +149,8 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
     // A broken link is listed as a file so that reading it reports the problem.
     const bool file = !folder && (entry.is_regular_file(typeError) ||
                                   (link && !fs::exists(entry.status(typeError))));
-    FolderEntry item{entry.path().native(), FileNameText(entry.path())};
+    const NativePath& path = entry.path().native();
+    FolderEntry item{path, path.size() - entry.path().filename().native().size()};
     if (folder) {
       listing.subfolders.push_back(std::move(item));
     } else if (file) {
@@ -243,8 +255,7 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
     NativePath path;
     path.reserve(prefix.size() + name.size());
     path.append(prefix).append(name);
-    (isFolder ? listing.subfolders : listing.files)
-        .push_back({std::move(path), BytesToUtf16(name)});
+    (isFolder ? listing.subfolders : listing.files).push_back({std::move(path), prefix.size()});
   }
   const std::error_code error = errno != 0 ? LastError() : std::error_code();
   SortForListing(listing.files);

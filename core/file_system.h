@@ -18,10 +18,14 @@ namespace vek {
 // A path as the platform spells it. Unlike std::filesystem::path it keeps no list of its
 // components, which costs some fifty bytes a component: the walk holds one per data file.
 using NativePath = std::filesystem::path::string_type;
+using NativeView = std::basic_string_view<NativePath::value_type>;
 
+// The name is the end of the path rather than a string of its own: an allocation fewer for
+// every file listed.
 struct FolderEntry {
   NativePath path;
-  std::u16string name;  // the last component, as shown in result lines
+  std::size_t nameStart = 0;  // where the last component begins in the path
+  NativeView name() const { return NativeView(path).substr(nameStart); }
 };
 
 // Deques: a folder of many files costs no more than its entries, never twice as much while

@@ -1,5 +1,7 @@
 #include "text_convert.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace vek {
@@ -25,11 +27,12 @@ char16_t* WriteUtf16(char32_t cp, char16_t* p) {
 namespace {
 
 // Invalid bytes become U+FFFD, or with `escape` each becomes U+DC00 plus the byte.
-// Written through a pointer into room for one code unit a byte, which no form exceeds, then
+// Appended through a pointer into room for one code unit a byte, which no form exceeds, then
 // cut back: the walk decodes every file name.
-std::u16string DecodeUtf8(std::string_view text, bool escape) {
-  std::u16string out(text.size(), u'\0');
-  char16_t* p = out.data();
+void DecodeUtf8(std::string_view text, bool escape, std::u16string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  char16_t* p = out.data() + start;
   std::size_t i = 0;
   while (i < text.size()) {
     const auto b0 = static_cast<std::uint8_t>(text[i]);
@@ -81,17 +84,20 @@ std::u16string DecodeUtf8(std::string_view text, bool escape) {
     }
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
-  return out;
 }
 
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  return DecodeUtf8(text, false);
+  std::u16string out;
+  DecodeUtf8(text, false, out);
+  return out;
 }
 
 std::u16string BytesToUtf16(std::string_view bytes) {
-  return DecodeUtf8(bytes, true);
+  std::u16string out;
+  DecodeUtf8(bytes, true, out);
+  return out;
 }
 
 namespace {
@@ -157,18 +163,25 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
-#ifdef _WIN32
 std::u16string PathText(const std::filesystem::path& path) {
-  const std::wstring& native = path.native();
-  return {native.begin(), native.end()};
+  std::u16string text;
+  AppendPathText(path.native(), text);
+  return text;
+}
+
+#ifdef _WIN32
+void AppendPathText(std::wstring_view text, std::u16string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
 std::filesystem::path PathFromText(std::u16string_view text) {
   return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 #else
-std::u16string PathText(const std::filesystem::path& path) {
-  return BytesToUtf16(path.native());
+void AppendPathText(std::string_view text, std::u16string& out) {
+  DecodeUtf8(text, true, out);
 }
 
 std::filesystem::path PathFromText(std::u16string_view text) {
