@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <span>
 
 #include "text_convert.h"
 
@@ -58,40 +59,51 @@ char16_t ToUpperForListing(char16_t c) {
   return c;
 }
 
-// A name's first four code units upper-cased, packed so that the numbers compare as the names'
-// starts do in listing order, an end before any code unit. Names in a folder mostly differ
-// there: the sort compares numbers, and whole names only where those are equal.
-std::uint64_t ListingHead(std::u16string_view name) {
+void UpperCaseForListing(std::span<char16_t> text) {
+  for (char16_t& c : text) c = ToUpperForListing(c);
+}
+
+// The first four code units of an upper-cased name, packed so that the numbers compare as the
+// names' starts do, an end before any code unit. Names in a folder mostly differ there.
+std::uint64_t ListingHead(std::u16string_view upper) {
   std::uint64_t head = 0;
-  for (std::size_t i = 0; i < 4; ++i)
-    head = head << 16 | (i < name.size() ? ToUpperForListing(name[i]) : 0u);
+  for (std::size_t i = 0; i < 4; ++i) head = head << 16 | (i < upper.size() ? upper[i] : 0u);
   return head;
 }
 
-// Sorts indexes, each beside its entry's head and name, and then moves every entry once to its
-// place: entries are large to move and their names slow to compare. The names are the texts
-// shown in result lines, all in one string.
+// Listing order from keys made once per entry: each entry's name upper-cased (all in one
+// string) and its head. The sort orders small records, comparing the heads and, where those are
+// equal, the upper-cased names; then it moves every entry once to its place. Names that differ
+// only in case are rare: their texts are made again for the tie.
 void SortForListing(std::deque<FolderEntry>& entries) {
   struct Item {
     std::uint64_t head;
     std::size_t index;
-    std::size_t nameStart;
-    std::size_t nameSize;
+    std::size_t upperStart;
+    std::size_t upperSize;
   };
-  std::u16string names;
+  std::u16string uppers;
   std::vector<Item> order;
   order.reserve(entries.size());
   for (const FolderEntry& entry : entries) {
-    const std::size_t start = names.size();
-    AppendPathText(entry.name(), names);
-    order.push_back({0, order.size(), start, names.size() - start});
+    const std::size_t start = uppers.size();
+    AppendPathText(entry.name(), uppers);
+    UpperCaseForListing(std::span(uppers).subspan(start));
+    order.push_back({0, order.size(), start, uppers.size() - start});
   }
-  const auto name = [&names](const Item& item) {
-    return std::u16string_view(names).substr(item.nameStart, item.nameSize);
+  const auto upper = [&uppers](const Item& item) {
+    return std::u16string_view(uppers).substr(item.upperStart, item.upperSize);
   };
-  for (Item& item : order) item.head = ListingHead(name(item));
-  std::sort(order.begin(), order.end(), [&name](const Item& a, const Item& b) {
-    return a.head != b.head ? a.head < b.head : ListingOrderLess(name(a), name(b));
+  const auto text = [&entries](const Item& item) {
+    std::u16string name;
+    AppendPathText(entries[item.index].name(), name);
+    return name;
+  };
+  for (Item& item : order) item.head = ListingHead(upper(item));
+  std::sort(order.begin(), order.end(), [&upper, &text](const Item& a, const Item& b) {
+    if (a.head != b.head) return a.head < b.head;
+    const std::u16string_view x = upper(a), y = upper(b);
+    return x != y ? x < y : ListingOrderLess(text(a), text(b));
   });
   // Each cycle of the permutation: the entry at its start is held while the others move up.
   for (std::size_t start = 0; start < order.size(); ++start) {
@@ -109,11 +121,16 @@ void SortForListing(std::deque<FolderEntry>& entries) {
 
 }  // namespace
 
+// Upper-cased, a name maps unit for unit, so a name that is a prefix of another stays one and
+// names equal so have the same length.
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b) {
-  const auto [x, y] = std::ranges::mismatch(
-      a, b, [](char16_t p, char16_t q) { return ToUpperForListing(p) == ToUpperForListing(q); });
-  if (x != a.end() && y != b.end()) return ToUpperForListing(*x) < ToUpperForListing(*y);
-  return a.size() != b.size() ? a.size() < b.size() : a < b;
+  std::u16string upper;
+  upper.reserve(a.size() + b.size());
+  upper.append(a).append(b);
+  UpperCaseForListing(upper);
+  const std::u16string_view x = std::u16string_view(upper).substr(0, a.size());
+  const std::u16string_view y = std::u16string_view(upper).substr(a.size());
+  return x != y ? x < y : a < b;
 }
 
 #ifdef _WIN32
