@@ -39,7 +39,8 @@ class SlowFileSystem final : public vek::FileSystem {
     const Call call(*this);
     return real_.ListFolder(folder, listing);
   }
-  std::error_code Open(const fs::path& file, std::unique_ptr<vek::FileReader>& reader) override {
+  std::error_code Open(const vek::NativePath& file,
+                       std::unique_ptr<vek::FileReader>& reader) override {
     const Call call(*this);
     std::unique_ptr<vek::FileReader> real;
     const std::error_code error = real_.Open(file, real);

@@ -8,13 +8,14 @@
 
 namespace vek {
 
-bool IsDataFileName(std::u16string_view name) {
-  constexpr std::u16string_view kExtension = u".vek";
+// On the name as the platform spells it, which ends in the same ASCII characters as its text:
+// a UTF-8 byte below 0x80 is always a character of its own.
+bool IsDataFileName(NativeView name) {
+  constexpr std::string_view kExtension = ".vek";
   if (name.size() < kExtension.size()) return false;
-  const std::u16string_view tail = name.substr(name.size() - kExtension.size());
-  return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char16_t c, char16_t e) {
-    return (c >= u'A' && c <= u'Z' ? c + 0x20 : c) == e;
-  });
+  const NativeView tail = name.substr(name.size() - kExtension.size());
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                    [](auto c, char e) { return (c >= 'A' && c <= 'Z' ? c + 0x20 : c) == e; });
 }
 
 namespace {
@@ -25,9 +26,10 @@ bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Fo
   if (folder.error()) context.problems.push_back({folder.path(), folder.error()});
   // Each entry goes as its path moves on, so that a large folder is not held twice.
   std::vector<NativePath> found;
+  found.reserve(folder.files().size());
   for (auto& files = folder.files(); !files.empty(); files.pop_front()) {
     FolderEntry& file = files.front();
-    if (IsDataFileName(file.name)) found.push_back(std::move(file.path));
+    if (IsDataFileName(file.name())) found.push_back(std::move(file.path));
   }
   if (!found.empty()) {
     state.gFileCount += static_cast<std::int32_t>(found.size());

@@ -14,7 +14,7 @@
 namespace vek {
 
 // A file is a data file when its lower-cased name ends in ".vek".
-bool IsDataFileName(std::u16string_view name);
+bool IsDataFileName(NativeView name);
 
 struct WalkContext {
   FileSystem& fileSystem;

@@ -1,9 +1,11 @@
 #include "file_system.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <span>
 
 #include "text_convert.h"
 
@@ -57,21 +59,78 @@ char16_t ToUpperForListing(char16_t c) {
   return c;
 }
 
+void UpperCaseForListing(std::span<char16_t> text) {
+  for (char16_t& c : text) c = ToUpperForListing(c);
+}
+
+// The first four code units of an upper-cased name, packed so that the numbers compare as the
+// names' starts do, an end before any code unit. Names in a folder mostly differ there.
+std::uint64_t ListingHead(std::u16string_view upper) {
+  std::uint64_t head = 0;
+  for (std::size_t i = 0; i < 4; ++i) head = head << 16 | (i < upper.size() ? upper[i] : 0u);
+  return head;
+}
+
+// Listing order from keys made once per entry: each entry's name upper-cased (all in one
+// string) and its head. The sort orders small records, comparing the heads and, where those are
+// equal, the upper-cased names; then it moves every entry once to its place. Names that differ
+// only in case are rare: their texts are made again for the tie.
 void SortForListing(std::deque<FolderEntry>& entries) {
-  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-    return ListingOrderLess(a.name, b.name);
+  struct Item {
+    std::uint64_t head;
+    std::size_t index;
+    std::size_t upperStart;
+    std::size_t upperSize;
+  };
+  std::u16string uppers;
+  std::vector<Item> order;
+  order.reserve(entries.size());
+  for (const FolderEntry& entry : entries) {
+    const std::size_t start = uppers.size();
+    AppendPathText(entry.name(), uppers);
+    UpperCaseForListing(std::span(uppers).subspan(start));
+    order.push_back({0, order.size(), start, uppers.size() - start});
+  }
+  const auto upper = [&uppers](const Item& item) {
+    return std::u16string_view(uppers).substr(item.upperStart, item.upperSize);
+  };
+  const auto text = [&entries](const Item& item) {
+    std::u16string name;
+    AppendPathText(entries[item.index].name(), name);
+    return name;
+  };
+  for (Item& item : order) item.head = ListingHead(upper(item));
+  std::sort(order.begin(), order.end(), [&upper, &text](const Item& a, const Item& b) {
+    if (a.head != b.head) return a.head < b.head;
+    const std::u16string_view x = upper(a), y = upper(b);
+    return x != y ? x < y : ListingOrderLess(text(a), text(b));
   });
+  // Each cycle of the permutation: the entry at its start is held while the others move up.
+  for (std::size_t start = 0; start < order.size(); ++start) {
+    if (order[start].index == start) continue;
+    FolderEntry held = std::move(entries[start]);
+    std::size_t at = start;
+    for (std::size_t from = order[at].index; from != start; at = from, from = order[at].index) {
+      entries[at] = std::move(entries[from]);
+      order[at].index = at;
+    }
+    entries[at] = std::move(held);
+    order[at].index = at;
+  }
 }
 
 }  // namespace
 
+// Upper-cased, a name maps unit for unit, so a name that is a prefix of another stays one and
+// names equal so have the same length.
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b) {
-  const auto upper = [](char16_t x, char16_t y) {
-    return ToUpperForListing(x) < ToUpperForListing(y);
-  };
-  if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), upper)) return true;
-  if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), upper)) return false;
-  return a < b;
+  std::u16string upper;
+  upper.reserve(a.size() + b.size());
+  upper.append(a).append(b);
+  UpperCaseForListing(upper);
+  const std::u16string_view x = std::u16string_view(upper).substr(0, a.size());
+  const std::u16string_view y = std::u16string_view(upper).substr(a.size());
+  return x != y ? x < y : a < b;
 }
 
 #ifdef _WIN32
@@ -107,7 +166,8 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
     // A broken link is listed as a file so that reading it reports the problem.
     const bool file = !folder && (entry.is_regular_file(typeError) ||
                                   (link && !fs::exists(entry.status(typeError))));
-    FolderEntry item{entry.path().native(), FileNameText(entry.path())};
+    const NativePath& path = entry.path().native();
+    FolderEntry item{path, path.size() - entry.path().filename().native().size()};
     if (folder) {
       listing.subfolders.push_back(std::move(item));
     } else if (file) {
@@ -119,10 +179,11 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
   return ec;
 }
 
-std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
+std::error_code StdFileSystem::Open(const NativePath& file, std::unique_ptr<FileReader>& reader) {
   std::error_code ec;
-  if (fs::is_directory(file, ec)) return std::make_error_code(std::errc::is_a_directory);
-  std::ifstream in(file, std::ios::binary);
+  const fs::path path(file);
+  if (fs::is_directory(path, ec)) return std::make_error_code(std::errc::is_a_directory);
+  std::ifstream in(path, std::ios::binary);
   if (!in) return std::error_code(errno ? errno : EACCES, std::generic_category());
   reader = std::make_unique<StreamReader>(std::move(in));
   return {};
@@ -207,8 +268,11 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
       }
     }
     if (!isFolder && !isFile) continue;
-    (isFolder ? listing.subfolders : listing.files)
-        .push_back({prefix + name.data(), BytesToUtf16(name)});
+    // Made at its full size at once: prefix + name would copy the prefix, then grow the copy.
+    NativePath path;
+    path.reserve(prefix.size() + name.size());
+    path.append(prefix).append(name);
+    (isFolder ? listing.subfolders : listing.files).push_back({std::move(path), prefix.size()});
   }
   const std::error_code error = errno != 0 ? LastError() : std::error_code();
   SortForListing(listing.files);
@@ -216,7 +280,7 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
   return error;
 }
 
-std::error_code StdFileSystem::Open(const fs::path& file, std::unique_ptr<FileReader>& reader) {
+std::error_code StdFileSystem::Open(const NativePath& file, std::unique_ptr<FileReader>& reader) {
   // Non-blocking so that a pipe that appeared under a listed name cannot hang the search.
   const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return LastError();

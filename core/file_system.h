@@ -18,10 +18,14 @@ namespace vek {
 // A path as the platform spells it. Unlike std::filesystem::path it keeps no list of its
 // components, which costs some fifty bytes a component: the walk holds one per data file.
 using NativePath = std::filesystem::path::string_type;
+using NativeView = std::basic_string_view<NativePath::value_type>;
 
+// The name is the end of the path rather than a string of its own: an allocation fewer for
+// every file listed.
 struct FolderEntry {
   NativePath path;
-  std::u16string name;  // the last component, as shown in result lines
+  std::size_t nameStart = 0;  // where the last component begins in the path
+  NativeView name() const { return NativeView(path).substr(nameStart); }
 };
 
 // Deques: a folder of many files costs no more than its entries, never twice as much while
@@ -57,9 +61,9 @@ class FileSystem {
   virtual std::error_code ListFolder(const std::filesystem::path& folder,
                                      FolderListing& listing) = 0;
 
-  // Opens a file for reading; a folder, device or pipe is refused.
-  virtual std::error_code Open(const std::filesystem::path& file,
-                               std::unique_ptr<FileReader>& reader) = 0;
+  // Opens a file for reading; a folder, device or pipe is refused. The path is taken as the walk
+  // made it: parsing a std::filesystem::path for every file would cost more than listing it.
+  virtual std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) = 0;
 
   virtual std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) = 0;
 
@@ -97,8 +101,7 @@ bool ListingOrderLess(std::u16string_view a, std::u16string_view b);
 class StdFileSystem : public FileSystem {
  public:
   std::error_code ListFolder(const std::filesystem::path& folder, FolderListing& listing) override;
-  std::error_code Open(const std::filesystem::path& file,
-                       std::unique_ptr<FileReader>& reader) override;
+  std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override;
   std::optional<FolderIdentity> Identity(const std::filesystem::path& folder) override;
   bool IsFolder(const std::filesystem::path& path) override;
 };

@@ -80,13 +80,13 @@ MatchPool::~MatchPool() {
 }
 
 void MatchPool::Add(std::span<const NativePath> files) {
-  // At most a bound's worth at a time, with the paths made outside the lock.
+  // At most a bound's worth at a time, with the paths copied outside the lock.
   while (!files.empty()) {
     const std::span<const NativePath> some = files.first(std::min(files.size(), waitingLimit_));
     files = files.subspan(some.size());
-    std::vector<std::filesystem::path> paths(some.begin(), some.end());
+    std::vector<NativePath> paths(some.begin(), some.end());
     std::unique_lock lock(mutex_);
-    for (std::filesystem::path& path : paths) jobs_.emplace_back().results.path = std::move(path);
+    for (NativePath& path : paths) jobs_.emplace_back().results.path = std::move(path);
     lock.unlock();
     work_.notify_all();
     lock.lock();

@@ -50,8 +50,8 @@ using EventPump = std::function<void()>;
 
 // One file's share of a search, handed over as soon as it and every file before it are done.
 struct FileResults {
-  std::filesystem::path path;  // as collected
-  ResultList lines;            // "name(n)：line" in file order; none when only counting
+  NativePath path;   // as collected
+  ResultList lines;  // "name(n)：line" in file order; none when only counting
   // The hit lines as found, their CP932 bytes one after another, and where each ends: what
   // the lines are made from, left to the sink with SearchOptions::hitBytesOnly.
   std::string hitBytes;

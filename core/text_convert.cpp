@@ -1,5 +1,7 @@
 #include "text_convert.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace vek {
@@ -9,14 +11,15 @@ constexpr char16_t kReplacement = 0xFFFD;
 // An escaped byte 0x80 to 0xFF: a lone low surrogate that valid UTF-8 never decodes to.
 constexpr char16_t kEscapeBase = 0xDC00;
 
-void AppendUtf16(char32_t cp, std::u16string& out) {
+char16_t* WriteUtf16(char32_t cp, char16_t* p) {
   if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
+    *p++ = static_cast<char16_t>(cp);
   } else {
     cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    *p++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+    *p++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
   }
+  return p;
 }
 
 }  // namespace
@@ -24,14 +27,17 @@ void AppendUtf16(char32_t cp, std::u16string& out) {
 namespace {
 
 // Invalid bytes become U+FFFD, or with `escape` each becomes U+DC00 plus the byte.
-std::u16string DecodeUtf8(std::string_view text, bool escape) {
-  std::u16string out;
-  out.reserve(text.size());
+// Appended through a pointer into room for one code unit a byte, which no form exceeds, then
+// cut back: the walk decodes every file name.
+void DecodeUtf8(std::string_view text, bool escape, std::u16string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  char16_t* p = out.data() + start;
   std::size_t i = 0;
   while (i < text.size()) {
     const auto b0 = static_cast<std::uint8_t>(text[i]);
     if (b0 < 0x80) {
-      out.push_back(b0);
+      *p++ = b0;
       ++i;
       continue;
     }
@@ -65,29 +71,33 @@ std::u16string DecodeUtf8(std::string_view text, bool escape) {
       cp = (cp << 6) | (b & 0x3F);
     }
     if (valid) {
-      AppendUtf16(cp, out);
+      p = WriteUtf16(cp, p);
       i += length;
     } else if (escape) {
       for (int k = 0; k < used; ++k)
-        out.push_back(static_cast<char16_t>(kEscapeBase | static_cast<std::uint8_t>(text[i + k])));
+        *p++ = static_cast<char16_t>(kEscapeBase | static_cast<std::uint8_t>(text[i + k]));
       i += used;
     } else {
       // One U+FFFD per maximal invalid prefix, as the common decoders do.
-      out.push_back(kReplacement);
+      *p++ = kReplacement;
       i += used;
     }
   }
-  return out;
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  return DecodeUtf8(text, false);
+  std::u16string out;
+  DecodeUtf8(text, false, out);
+  return out;
 }
 
 std::u16string BytesToUtf16(std::string_view bytes) {
-  return DecodeUtf8(bytes, true);
+  std::u16string out;
+  DecodeUtf8(bytes, true, out);
+  return out;
 }
 
 namespace {
@@ -153,18 +163,25 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
-#ifdef _WIN32
 std::u16string PathText(const std::filesystem::path& path) {
-  const std::wstring& native = path.native();
-  return {native.begin(), native.end()};
+  std::u16string text;
+  AppendPathText(path.native(), text);
+  return text;
+}
+
+#ifdef _WIN32
+void AppendPathText(std::wstring_view text, std::u16string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + text.size());
+  std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
 std::filesystem::path PathFromText(std::u16string_view text) {
   return std::filesystem::path(std::wstring(text.begin(), text.end()));
 }
 #else
-std::u16string PathText(const std::filesystem::path& path) {
-  return BytesToUtf16(path.native());
+void AppendPathText(std::string_view text, std::u16string& out) {
+  DecodeUtf8(text, true, out);
 }
 
 std::filesystem::path PathFromText(std::u16string_view text) {

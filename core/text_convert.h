@@ -20,6 +20,9 @@ void AppendUtf8(std::u16string_view text, std::string& out);
 // valid in the platform's encoding (a CP932-named file on Linux keeps its bytes, escaped as
 // BytesToUtf16 does).
 std::u16string PathText(const std::filesystem::path& path);
+// The same for a path's text, or a piece of it, as the platform spells it, appended to `out`.
+void AppendPathText(std::basic_string_view<std::filesystem::path::value_type> text,
+                    std::u16string& out);
 std::u16string FileNameText(const std::filesystem::path& path);
 
 // The path that a folder text names, without loss on either platform.

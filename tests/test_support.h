@@ -67,7 +67,7 @@ struct FaultyFileSystem final : StdFileSystem {
     ++calls;
     return anonymous.count(folder) ? std::nullopt : StdFileSystem::Identity(folder);
   }
-  std::error_code Open(const fs::path& file, std::unique_ptr<FileReader>& reader) override {
+  std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
     if (unreadable.count(file)) return denied;
     if (!endless.count(file)) return StdFileSystem::Open(file, reader);
     reader = std::make_unique<Endless>();

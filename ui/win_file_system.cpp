@@ -32,8 +32,7 @@ class HandleReader final : public FileReader {
 
 }  // namespace
 
-std::error_code WinFileSystem::Open(const std::filesystem::path& file,
-                                    std::unique_ptr<FileReader>& reader) {
+std::error_code WinFileSystem::Open(const NativePath& file, std::unique_ptr<FileReader>& reader) {
   UniqueHandle handle(::CreateFileW(file.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));

@@ -15,8 +15,7 @@ class WinFileSystem final : public StdFileSystem {
 
   // Shared for reading, writing and deletion, so that a file another program holds open is
   // still read; each ReadFile asks for at most the room given, well within its 32-bit count.
-  std::error_code Open(const std::filesystem::path& file,
-                       std::unique_ptr<FileReader>& reader) override;
+  std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override;
 };
 
 }  // namespace vek::ui

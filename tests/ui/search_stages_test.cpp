@@ -24,8 +24,7 @@ class GatedFileSystem final : public StdFileSystem {
     Pass(folder);
     return StdFileSystem::ListFolder(folder, listing);
   }
-  std::error_code Open(const std::filesystem::path& file,
-                       std::unique_ptr<FileReader>& reader) override {
+  std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
     Pass(file);
     return StdFileSystem::Open(file, reader);
   }
