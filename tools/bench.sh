@@ -13,11 +13,13 @@
 #
 # The search is vekgrep itself, with -j for its matching threads, started directly (no shell;
 # its own process start is in its time, while the limit's loop runs inside one process); rg
-# needs a shell for its pipeline and runs through "peers.sh run rg-pipe-j1". Output goes to a
-# pipe, the page cache is warm. The corpus is made with make-corpus (needs
+# needs a shell for its pipeline and runs through "peers.sh run rg-pipe-j1". The runs of every
+# set and tool take turns, round after round, and the limit is measured before and after
+# them (best of both), so that a slow spell of the machine falls on all of them alike. Output
+# goes to a pipe, the page cache is warm. The corpus is made with make-corpus (needs
 # the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED unless it is
 # there; its manifest has the exact hit count of each set, which every tool must reproduce
-# before it is timed. Needs hyperfine and a C compiler; ripgrep for the peer.
+# before it is timed. Needs a C compiler; ripgrep for the peer.
 #
 # Environment: VEK_BENCH_TOOLS  folder of make-corpus, peers.sh and limits.c (/work/shared/bench)
 #              BUILD            build folder (build/perf)
@@ -42,7 +44,6 @@ while (($#)); do
   shift
 done
 
-command -v hyperfine > /dev/null || { echo "bench.sh: needs hyperfine (apt-get install hyperfine)" >&2; exit 2; }
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$BUILD" -j2 --target vekgrep > /dev/null
@@ -68,7 +69,6 @@ command -v rg > /dev/null && RG=1
 find "$CORPUS/" -type f -iname '*.vek' -print0 > "$OUT/list0"
 cc -O2 -o "$OUT/limits" "$TOOLS/limits.c"
 read_limit() { "$OUT/limits" "$1" | awk '$1 == "read" {print $2}'; }
-LIMIT1=$(read_limit "$OUT/list0")
 # Two loops at once over the two halves of the list: what two threads could read at most.
 python3 - "$OUT/list0" <<'PY'
 import sys
@@ -76,13 +76,64 @@ names = open(sys.argv[1], "rb").read().split(b"\0")[:-1]
 for i, part in enumerate((names[0::2], names[1::2])):
     open("%s.%d" % (sys.argv[1], i), "wb").write(b"".join(n + b"\0" for n in part))
 PY
-read_limit "$OUT/list0.0" > "$OUT/limit-half0" & read_limit "$OUT/list0.1" > "$OUT/limit-half1"; wait
-# Each half is half the bytes: together they moved the corpus in the slower half's time.
-LIMIT2=$(sort -n "$OUT/limit-half0" "$OUT/limit-half1" | awk 'NR == 1 {printf "%.0f", 2 * $1}')
+# Appends one measure of each limit to limit1 and limit2. Each half is half the bytes:
+# together they moved the corpus in the slower half's time.
+measure_limits() {
+  read_limit "$OUT/list0" >> "$OUT/limit1"
+  read_limit "$OUT/list0.0" > "$OUT/limit-half0" & read_limit "$OUT/list0.1" > "$OUT/limit-half1"; wait
+  sort -n "$OUT/limit-half0" "$OUT/limit-half1" | awk 'NR == 1 {printf "%.0f\n", 2 * $1}' >> "$OUT/limit2"
+}
+measure_limits
+
+# Each set's hits checked, its peak memory taken, its commands listed for the timing.
+: > "$OUT/commands"
+declare -A RSS
+for set in $SETS; do
+  keywords=$(manifest "$set" keywords)
+  expected=$(manifest "$set" hits)
+  read -r -a words <<< "$keywords"
+  rss=()
+  for t in $THREADS; do
+    got=$({ /usr/bin/time -f %M -o "$OUT/rss-$t" "$BUILD/cli/vekgrep" -j"$t" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
+    rss+=("$(awk 'END {printf "%.1f", $1 / 1024}' "$OUT/rss-$t")")
+    [[ $got == "$expected" ]] || { echo "bench.sh: set $set, $t threads: $got hits, manifest says $expected" >&2; exit 1; }
+    printf '%s\tj%s\t%s\0%s\0%s\0%s\0%s\0%s\n' "$set" "$t" "$BUILD/cli/vekgrep" "-j$t" -r -- "$keywords" "$CORPUS" >> "$OUT/commands"
+  done
+  RSS[$set]="${rss[*]}"
+  if ((RG)); then
+    got=$(bash "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
+    [[ $got == "$expected" ]] || { echo "bench.sh: set $set, rg-pipe-j1: $got hits, manifest says $expected" >&2; exit 1; }
+    printf '%s\trg\t%s\0%s\0%s\0%s' "$set" bash "$TOOLS/peers.sh" run rg-pipe-j1 >> "$OUT/commands"
+    printf '\0%s' "$CORPUS" "${words[@]}" >> "$OUT/commands"
+    printf '\n' >> "$OUT/commands"
+  fi
+done
+
+# One warm-up round, then RUNS rounds; in each, every command once, output read from a pipe.
+python3 - "$OUT/commands" "$RUNS" > "$OUT/times.json" <<'PY'
+import json, subprocess, sys, time
+commands = []
+for line in open(sys.argv[1], encoding="utf-8"):
+    label, name, argv = line.rstrip("\n").split("\t", 2)
+    commands.append((label + "/" + name, argv.split("\0")))
+times = {key: [] for key, _ in commands}
+for round in range(int(sys.argv[2]) + 1):
+    for key, argv in commands:
+        start = time.perf_counter()
+        with subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL) as run:
+            while run.stdout.read(1 << 20):
+                pass
+        if round > 0:
+            times[key].append(time.perf_counter() - start)
+json.dump(times, sys.stdout)
+PY
+measure_limits
+LIMIT1=$(sort -rn "$OUT/limit1" | head -1)
+LIMIT2=$(sort -rn "$OUT/limit2" | head -1)
 
 echo "# $(date -u +%F), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "# corpus $CORPUS: $BYTES bytes; $RUNS runs each, median wall time, output to a pipe"
-echo "# read limit (limits.c, open/read/close, best of 5): one loop $LIMIT1 MB/s, two loops at once $LIMIT2 MB/s"
+echo "# corpus $CORPUS: $BYTES bytes; $RUNS runs each, taking turns; median wall time, output to a pipe"
+echo "# read limit (limits.c, open/read/close, best of 5, before and after the runs): one loop $LIMIT1 MB/s ($(paste -sd/ "$OUT/limit1")), two loops at once $LIMIT2 MB/s ($(paste -sd/ "$OUT/limit2"))"
 echo "# \"of limit\": a thread count's best run against the one-loop limit's best"
 echo
 header="| set | keywords | hits"
@@ -94,43 +145,20 @@ header+=" | peak MiB (${THREADS// / \/ } threads)"; rule+="|---:"
 ((RG)) && { header+=" | rg-pipe-j1 MB/s | vekgrep j1 / rg"; rule+="|---:|---:"; }
 echo "$header |"
 echo "$rule|"
-
 for set in $SETS; do
-  keywords=$(manifest "$set" keywords)
-  expected=$(manifest "$set" hits)
-  read -r -a words <<< "$keywords"
-  commands=() rgCommand=() rss=()
-  for t in $THREADS; do
-    got=$({ /usr/bin/time -f %M -o "$OUT/rss-$t" "$BUILD/cli/vekgrep" -j"$t" -r -- "$keywords" "$CORPUS" || true; } | wc -l)
-    rss+=("$(awk 'END {printf "%.1f", $1 / 1024}' "$OUT/rss-$t")")
-    [[ $got == "$expected" ]] || { echo "bench.sh: set $set, $t threads: $got hits, manifest says $expected" >&2; exit 1; }
-    # Split by hyperfine itself, which knows single quotes (the names hold none).
-    commands+=(-n "j$t" "'$BUILD/cli/vekgrep' -j$t -r -- '$keywords' '$CORPUS'")
-  done
-  if ((RG)); then
-    got=$(bash "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
-    [[ $got == "$expected" ]] || { echo "bench.sh: set $set, rg-pipe-j1: $got hits, manifest says $expected" >&2; exit 1; }
-    rgCommand=(-n rg "bash $(printf '%q ' "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}")")
-  fi
-  # vekgrep's exit status 1 (no hits) is not a failure; its output was checked above.
-  hyperfine -N --ignore-failure --style none --output=pipe --warmup 1 --runs "$RUNS" \
-    --export-json "$OUT/times.json" "${commands[@]}" > /dev/null 2>&1
-  echo '{"results": []}' > "$OUT/rg.json"
-  ((RG)) && hyperfine --shell=bash --style none --output=pipe --warmup 1 --runs "$RUNS" \
-    --export-json "$OUT/rg.json" "${rgCommand[@]}" > /dev/null 2>&1
-  python3 - "$OUT/times.json" "$OUT/rg.json" "$BYTES" "$LIMIT1" "$set" "$keywords" "$expected" "${rss[*]}" $THREADS <<'PY'
-import json, sys
-results = {r["command"]: r for f in sys.argv[1:3] for r in json.load(open(f))["results"]}
-nbytes, limit = int(sys.argv[3]), float(sys.argv[4])
-label, keywords, hits, rss, threads = *sys.argv[5:9], sys.argv[9:]
-rate = lambda name, stat="median": nbytes / results[name][stat] / 1e6
+  python3 - "$OUT/times.json" "$BYTES" "$LIMIT1" "$set" "$(manifest "$set" keywords)" "$(manifest "$set" hits)" "${RSS[$set]}" $THREADS <<'PY'
+import json, statistics, sys
+times = json.load(open(sys.argv[1]))
+nbytes, limit = int(sys.argv[2]), float(sys.argv[3])
+label, keywords, hits, rss, threads = *sys.argv[4:8], sys.argv[8:]
+rate = lambda name, stat=statistics.median: nbytes / stat(times[label + "/" + name]) / 1e6
 row = [label, keywords, hits]
 for t in threads:
-    row += ["%.0f" % rate("j" + t), "%.0f %%" % (100 * rate("j" + t, "min") / limit)]
+    row += ["%.0f" % rate("j" + t), "%.0f %%" % (100 * rate("j" + t, min) / limit)]
 if len(threads) > 1:
     row.append("%.2f×" % (rate("j" + threads[-1]) / rate("j" + threads[0])))
 row.append(rss.replace(" ", " / "))
-if "rg" in results:
+if label + "/rg" in times:
     row += ["%.0f" % rate("rg"), "%.1f×" % (rate("j" + threads[0]) / rate("rg"))]
 print("| " + " | ".join(row) + " |")
 PY
