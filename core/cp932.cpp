@@ -52,7 +52,9 @@ struct Utf16Writer {
       std::memcpy(o, &low, sizeof low);
       std::memcpy(o + 4, &high, sizeof high);
     } else {
-      for (int k = 0; k < 8; ++k) o[k] = static_cast<char16_t>(word >> (8 * k) & 0xFF);
+      unsigned char bytes[8];
+      std::memcpy(bytes, &word, sizeof word);  // back in memory order
+      for (int k = 0; k < 8; ++k) o[k] = bytes[k];
     }
     o += 8;
   }
