@@ -23,6 +23,10 @@ inline constexpr std::u16string_view kMsgMultipleStart = u"多重起動不可";
 
 inline constexpr std::u16string_view kSearchWarningTitle = u"検索Warning";
 
+inline constexpr std::u16string_view kCopyErrorTitle = u"コピーError";
+inline constexpr std::u16string_view kMsgCopyTooLarge =
+    u"選択範囲が大きすぎるため、コピーできません。範囲を狭めて下さい。";
+
 inline constexpr std::u16string_view kBrowseTitle =
     u"VEKファイルを検索するフォルダを選択して下さい。";
 
