@@ -241,10 +241,12 @@ def keyword_sets(lines):
     def hits(keywords):
         return sum(n for text, n in lines if all(k in text for k in keywords))
 
-    word = re.compile(r"[\u30a1-\u30fa\u30fc]{3,8}|[\u4e00-\u9fff]{2,4}")
+    # Whole runs of katakana (3 to 8) or of kanji (2 to 4), never a piece of a longer run.
+    word = re.compile(r"[\u30a1-\u30fa\u30fc]+|[\u4e00-\u9fff]+")
+    fits = lambda w: 3 <= len(w) <= 8 if w[0] >= "\u30a1" and w[0] <= "\u30fc" else 2 <= len(w) <= 4  # noqa: E731
     frequency, ascii_frequency = {}, {}
     for text, n in lines:
-        for w in set(m for m in word.findall(text) if len(m) <= 4 or m[0] >= "\u30a1"):
+        for w in set(filter(fits, word.findall(text))):
             frequency[w] = frequency.get(w, 0) + n
         for w in set(re.findall(r"[A-Za-z]{4,}", text)):
             ascii_frequency[w] = ascii_frequency.get(w, 0) + n
@@ -253,7 +255,7 @@ def keyword_sets(lines):
     pairs = [[x, y] for i, x in enumerate(common) for y in common[i + 1:] if apart([x, y])]
     a = max(pairs, key=hits)
     # a's two words and the common word that leaves them the most hits
-    d = max(([*a, z] for z in common if apart([*a, z])), key=hits)
+    d = max(([*a, z] for z in common if z not in a and apart([*a, z])), key=hits)
     # A word of one line only, found nowhere else, with the most common ASCII word of its line.
     everything = "\n".join(text for text, _ in lines)
     rare = next(w for w in sorted(frequency, key=lambda w: (frequency[w], w))
