@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
