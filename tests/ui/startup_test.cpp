@@ -85,8 +85,21 @@ TEST(StartupTest, SecondStartIsRefusedWithAMessageAndNoWindow) {
 TEST(PackageTest, StartsFromItsFolderAndFindsTheSamples) {
   const wchar_t* folder = _wgetenv(L"VEK_PACKAGE_DIR");
   if (folder == nullptr) GTEST_SKIP() << "run by tools/package.sh --check";
+  // The version of its name is the one of the program's file properties.
+  const std::wstring exe = std::wstring(folder) + L"\\VekSearch.exe";
+  const std::string_view built = VEK_VERSION;
+  const std::wstring expected(built.begin(), built.end());
+  EXPECT_TRUE(std::wstring_view(folder).ends_with(L"\\VekSearch-" + expected + L"-win64"));
+  std::vector<char> info(::GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+  wchar_t* version = nullptr;
+  UINT length = 0;
+  EXPECT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, info.size(), info.data()) &&
+              ::VerQueryValueW(info.data(), L"\\StringFileInfo\\041104B0\\ProductVersion",
+                               reinterpret_cast<void**>(&version), &length));
+  EXPECT_EQ(std::wstring(version ? version : L""), expected);
+
   Process program = {};
-  ASSERT_TRUE(Start(std::wstring(folder) + L"\\VekSearch.exe", program)) << ::GetLastError();
+  ASSERT_TRUE(Start(exe, program)) << ::GetLastError();
   const HWND window = WaitFor(L"frmVekSearch", nullptr);
   ASSERT_NE(window, nullptr);
   const HWND folderBox = Child(window, L"Edit", nullptr);
