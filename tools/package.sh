@@ -12,7 +12,7 @@
 # without a time stamp. --check proves it: it builds the programs a second time in a fresh
 # build folder, packages them again and compares the two zips byte for byte; then it unpacks
 # the zip and starts VekSearch.exe from there under Wine (tests/ui's PackageTest), which must
-# open on its own folder and find the samples.
+# open on its own folder and find the samples, and runs vekgrep.exe there on a console.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
@@ -107,4 +107,12 @@ log=$(VEK_PACKAGE_DIR="Z:$(echo "$again/unpacked/$folder" | tr / '\\')" \
 # A test that skipped or was not found passes too: it must have run.
 grep -q '^\[       OK \] PackageTest' <<< "$log" || { echo "$log"; exit 1; }
 echo "package: VekSearch.exe starts from the unpacked folder and finds its samples"
+# vekgrep.exe on a console (a terminal, which Wine's console passes the text to): the
+# Japanese it writes as UTF-16 arrives as the terminal's UTF-8.
+shown=$(cd "$again/unpacked/$folder" &&
+  timeout -k 5 60 script -qec "wine vekgrep.exe -r --color=never データ samples" /dev/null </dev/null |
+  tr -d '\r' | sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g')
+grep -qx '基本問題.vek(1)：問2　ファイルシステムは、記憶装置上のデータをファイルとして管理する仕組みである。' <<< "$shown" ||
+  { echo "package: vekgrep.exe on a console showed:"; echo "$shown"; exit 1; }
+echo "package: vekgrep.exe shows Japanese on a console"
 rm -rf "$again"
