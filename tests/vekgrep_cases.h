@@ -67,7 +67,11 @@ inline std::vector<VekgrepCase> VekgrepCases() {
   };
 }
 
-// Wrong use: a message on standard error beginning "vekgrep: ", status 2, nothing else.
+// Wrong use: what is wrong and the hint to --help on standard error, status 2, nothing else.
+inline bool IsMisuse(const VekgrepRun& run) {
+  return run.status == 2 && run.out.empty() && run.err.starts_with("vekgrep: ") &&
+         run.err.ends_with("\nTry 'vekgrep --help'.\n");
+}
 inline std::vector<std::vector<std::string>> VekgrepMisuses() {
   return {{},
           {"--bogus", "猫"},
