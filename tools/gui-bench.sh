@@ -8,14 +8,12 @@
 #   tools/gui-bench.sh [--exe VekSearch.exe] [--corpus DIR]
 #
 # --exe: the program to drive (default: the windows preset's build, made if missing), so that
-# an older build can be measured with the same driver. --corpus: made with make-corpus if it
-# has no manifest (default /tmp/vek-corpus-256M-s1, as tools/bench.sh).
-# Environment: VEK_BENCH_TOOLS  folder of make-corpus (/work/shared/bench)
+# an older build can be measured with the same driver. --corpus: made with bench/make_corpus.py
+# if it has no manifest (default build/bench/corpus-256M-s1, as tools/bench.sh).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-TOOLS=${VEK_BENCH_TOOLS:-/work/shared/bench}
-EXE="" CORPUS=/tmp/vek-corpus-256M-s1
+EXE="" CORPUS=$ROOT/build/bench/corpus-256M-s1
 
 while (($#)); do
   case $1 in
@@ -35,7 +33,7 @@ timeout -k 10 300 cmake --preset windows > /dev/null
 timeout -k 10 1200 cmake --build --preset windows -j 2 --target VekSearch vek_gui_driver > /dev/null
 EXE=${EXE:-$ROOT/build/windows/ui/VekSearch.exe}
 
-[[ -f $CORPUS.manifest.json ]] || "$TOOLS/make-corpus" --seed 1 --size 256M "$CORPUS" > /dev/null
+[[ -f $CORPUS.manifest.json ]] || python3 bench/make_corpus.py --seed 1 --size 256M "$CORPUS" > /dev/null
 find "$CORPUS/" -type f -iname '*.vek' -print0 | xargs -0 cat > /dev/null  # warm the cache
 keywords() {
   python3 -c 'import json, sys
