@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The window's answer times on the benchmark corpus: VekSearch.exe under Wine in a private Xvfb,
 # driven by a second program (bench/gui/gui_driver.cpp) that clicks 検索 for sets a, c and d,
-# then a over d's result, a again over a's, and c over that, and reports per search the times
-# to the first lines, to the count and to the full box, the longest time the window took to
-# answer, and one single load of the same RTF for comparison.
+# then a over d's result, a again over a's, c over that, d clicked while a's box fills, a
+# maximise and a restore with a's result shown, and the single character の (over a million
+# hits), and reports per case the times to the first lines, to the count and to the full box,
+# the longest time a posted message waited, one single load of the same RTF for comparison, the
+# program's memory and the status bar's second panel.
 #
 #   tools/gui-bench.sh [--exe VekSearch.exe] [--corpus DIR]
 #
@@ -45,4 +47,5 @@ a=$(keywords a) c=$(keywords c) d=$(keywords d)
 vek_start_xvfb
 timeout -k 10 1800 wine "$ROOT/build/windows/bench/gui/vek_gui_driver.exe" "$EXE" \
   "Z:${CORPUS//\//\\}" "a|$a" "c|$c" "d|$d" "a|$a" "a-over-a|$a" "c-over-a|$c" \
+  "d-during-a|$a|$d" "a|$a" "maximise|@maximise" "restore|@restore" "no|の" \
   </dev/null 2>/dev/null | sed -u 's/\r$//'
