@@ -160,7 +160,8 @@ double SingleLoad(const std::wstring& folder, const std::wstring& keywords) {
   vek::ui::WinFileSystem fileSystem;
   const vek::SearchOutcome outcome =
       vek::RunSearch(state, vek::ui::ToU16(keywords), vek::ui::ToU16(folder), true, fileSystem);
-  if (vek::HitCount(outcome.results) == 0) return 0;
+  // A box of a million lines would take longer than the run and more memory than the machine.
+  if (vek::HitCount(outcome.results) == 0 || vek::HitCount(outcome.results) > 100'000) return 0;
   const std::string rtf = vek::HighlightKeywords(vek::WriteRtf(vek::ResultText(outcome.results)),
                                                  vek::SplitKeywords(vek::ui::ToU16(keywords)));
   const vek::ui::RichEditLibrary library;
