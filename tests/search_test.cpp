@@ -158,6 +158,51 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   EXPECT_EQ(ProblemsOf(outcome.problems), (Problems{{tree / "gone", missing}}));
 }
 
+// Only a link leads back up a tree. A file system whose folders all have one identity, or none
+// (a file id of zeros), or ids made from their names, loses no folder; a link back up is still
+// not entered where the identities tell it. (With one identity for all, any link would look
+// like one back up: no link here but that.)
+TEST(RunSearch, RepeatedFolderIdentityIsALoopOnlyThroughALink) {
+  TempTree tree;
+  for (const char* name : {"a/a.vek", "a/b/a/deep.vek", "a/b/a/a/deeper.vek", "c/c.vek"})
+    tree.Write(name, u"hit");
+  using Rule = std::function<std::optional<FolderIdentity>(const fs::path&)>;
+  struct Identities final : StdFileSystem {
+    Rule rule;
+    std::optional<FolderIdentity> Identity(const fs::path& folder) override { return rule(folder); }
+  };
+  StdFileSystem real;
+  const std::pair<const char*, Rule> systems[] = {
+      {"unique", [&real](const fs::path& folder) { return real.Identity(folder); }},
+      {"one for all",
+       [](const fs::path&) {
+         return FolderIdentity{7, {42, 0}};
+       }},
+      {"zeros",
+       [](const fs::path&) {
+         return FolderIdentity{7, {0, 0}};
+       }},
+      {"by name",
+       [](const fs::path& folder) {
+         return FolderIdentity{7, {std::hash<std::string>()(folder.filename()), 1}};
+       }},
+  };
+  std::deque<NativePath> expected{{}};
+  for (const char* name : {"a/a.vek", "a/b/a/deep.vek", "a/b/a/a/deeper.vek", "c/c.vek"})
+    expected.push_back((tree / name).native());
+  const auto walk = [&tree](const Rule& rule) {
+    Identities fileSystem;
+    fileSystem.rule = rule;
+    SearchState state;
+    RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem);
+    return state.gFileList;
+  };
+  for (const auto& [name, rule] : systems) EXPECT_EQ(walk(rule), expected) << name;
+  fs::create_directory_symlink(tree.root(), tree / "a/b/up");
+  for (const auto& [name, rule] : std::span(systems).first(2))
+    EXPECT_EQ(walk(rule), expected) << name;
+}
+
 // Reads go to the end whatever the size said at the open: /proc files, a file cut short.
 TEST(StdFileSystem, ReadsEveryByteThereIs) {
   TempTree tree;
