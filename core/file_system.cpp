@@ -92,6 +92,8 @@ std::uint64_t ListingHead(std::u16string_view upper) {
   return head;
 }
 
+}  // namespace
+
 // Listing order from keys made once per entry: each entry's name upper-cased (all in one
 // string) and its head. The sort orders small records, comparing the heads and, where those are
 // equal, the upper-cased names; then it moves every entry once to its place. Names that differ
@@ -140,7 +142,6 @@ void SortForListing(std::deque<FolderEntry>& entries) {
   }
 }
 
-}  // namespace
 
 // Upper-cased, a name maps unit for unit, so a name that is a prefix of another stays one and
 // names equal so have the same length.

@@ -115,6 +115,8 @@ class ReadBuffer {
 // Listing order: names compared case-insensitively (ordinal, upper-cased), as NTFS lists
 // them; names that differ only in case keep the ordinal order of the names themselves.
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b);
+// Puts a listing's entries in listing order.
+void SortForListing(std::deque<FolderEntry>& entries);
 
 // The real file system, through std::filesystem and the platform's file calls.
 class StdFileSystem : public FileSystem {

@@ -28,11 +28,11 @@ Watch Menu(wchar_t key) {
 TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAForm) {
   const Box frame = BoxOf(hwnd()), bar = BoxOf(c().StatusBar1);
   for (const auto& [control, caption, place] :
-       {std::tuple{c().lblFilePath, L"Path：", Box{10, 6, 73, 15}},
+       {std::tuple{c().lblFilePath, L"Path：", Box{10, 6, 41, 13}},
         {c().chkSubFolder, L"サブフォルダを検索", {52, 3, 127, 17}},
         {c().txtFilePath, L"C:\\windows", {10, 20, 571, 21}},  // gSearchPath
         {c().cmdDirectory, L"...", {591, 20, 25, 23}},
-        {c().lblKeyWord, L"検索文字列：", {10, 48, 73, 17}},
+        {c().lblKeyWord, L"検索文字列：", {10, 48, 73, 15}},
         {c().txtKeyWord, L"", {10, 64, 539, 21}},
         {c().cmdSearch, L"検索", {559, 64, 57, 27}},
         {c().lblSearchResult, L"検索結果：", {10, 102, 73, 15}},
