@@ -113,6 +113,15 @@ std::wstring SystemPath(std::wstring_view path, std::wstring_view currentFolder)
   return full;
 }
 
+std::wstring FullPath(std::wstring_view path, std::wstring_view currentFolder) {
+  if (HasDevicePrefix(path)) return ShownPath(path);
+  std::wstring full;
+  const std::optional<std::size_t> rootEnd = AppendFull(path, currentFolder, full);
+  if (!rootEnd) return std::wstring(path);
+  if (full.size() == *rootEnd) full += L'\\';
+  return ShownPath(full);
+}
+
 std::wstring ChildPath(std::wstring_view folder, std::wstring_view name) {
   std::wstring path;
   path.reserve(folder.size() + 1 + name.size());

@@ -21,6 +21,11 @@ inline constexpr std::size_t kPlainPathLimit = 260;
 // extended form, or one that cannot be made full, is given back unchanged.
 std::wstring SystemPath(std::wstring_view path, std::wstring_view currentFolder);
 
+// `path` made full in the plain form ("C:\…", "\\server\share\…"), read as SystemPath reads it,
+// at any length: for the shell, which takes no extended form. `path` itself when it cannot be
+// made full.
+std::wstring FullPath(std::wstring_view path, std::wstring_view currentFolder);
+
 // True when the system takes `path` as it is, whatever the current folder: a full path
 // shorter than the plain limit, or one in a device or extended form. Saves the look at the
 // current folder for nearly every call.

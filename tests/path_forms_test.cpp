@@ -59,6 +59,10 @@ TEST(PathForms, PlainWhereItWorksExtendedPastTheLimitShownAsTyped) {
     EXPECT_EQ(file, shown);
     EXPECT_EQ(SystemPath(file, current), opened) << file.size();
   }
+  // For the shell: full and plain, at any length.
+  EXPECT_EQ(FullPath(L"./x/../y", L"\\\\server\\share\\" + L), L"\\\\server\\share\\" + L + L"\\y");
+  EXPECT_EQ(FullPath(L"C:", L"D:\\x"), L"C:\\");
+  EXPECT_EQ(FullPath(L"\\\\?\\C:\\x", L""), L"C:\\x");
   // The drive's root keeps its separator: "\\?\C:" alone is the volume.
   EXPECT_EQ(SystemPath(L"C:\\" + L + L"\\..\\" + L + L"\\..\\..", L""), L"\\\\?\\C:\\");
   // What the system gives back (the program's folder, a chosen folder) is shown without it.

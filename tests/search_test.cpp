@@ -120,12 +120,14 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
   }
 }
 
-// Links are followed but never around a loop; pipes are not opened; problems are reported,
-// the walk's first, and the rest searched; a size of 0 may hide content (a link to /proc).
+// Links are followed but never around a loop; pipes and files not on this computer are not
+// opened; problems are reported, the walk's first, and the rest searched; a size of 0 may hide
+// content (a link to /proc).
 TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   TempTree tree;
   tree.Write("a.vek", u"hit");
   const fs::path locked = tree.Write("b.vek", u"hit");
+  const fs::path cloud = tree.Write("cloud.vek", u"hit");
   tree.Write("closed/c.vek", u"hit");
   tree.Write("real/r.vek", u"hit");
   fs::create_directory_symlink(tree / "real", tree / "alias");      // followed: seen again
@@ -137,15 +139,18 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   test::FaultyFileSystem fileSystem;
   fileSystem.unlistable.insert(tree / "closed");
   fileSystem.unreadable.insert(locked);
+  fileSystem.offline.insert(cloud);
   fileSystem.anonymous.insert(tree / "real");
   const auto denied = fileSystem.denied;
   const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
   EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"c.vek(1)：hit",
                                   u"r.vek(1)：hit", u"r.vek(1)：hit"}));
-  EXPECT_EQ(
-      ProblemsOf(outcome.problems),
-      (Problems{{tree / "closed", denied}, {locked, denied}, {tree / "broken.vek", missing}}));
+  EXPECT_EQ(ProblemsOf(outcome.problems), (Problems{{cloud, NotOnThisComputer()},
+                                                    {tree / "closed", denied},
+                                                    {locked, denied},
+                                                    {tree / "broken.vek", missing}}));
+  EXPECT_EQ(NotOnThisComputer().message(), Utf16ToUtf8(kMsgNotOnThisComputer));
 
   const std::string version = test::Slurp("/proc/version");
   ASSERT_EQ(fs::file_size("/proc/version"), 0u);

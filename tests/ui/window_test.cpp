@@ -2,7 +2,7 @@
 // box's menu and the "..." button, then searches and what they show. 96 DPI: 15 twips a pixel.
 #include <windows.h>
 
-#include "explorer.h"
+#include "shell_item.h"
 #include "messages.h"
 #include "ui_test_support.h"
 
@@ -180,8 +180,8 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
     ::SendMessageW(box(), EM_SETSEL, at, at);
     EXPECT_EQ(Status().substr(0, status.size()), status);
   }
-  // A double-click shows the file in the file browser, selected.
-  EXPECT_EQ(ExplorerSelectParameters(sub), L"/select,\"" + sub.wstring() + L"\"");
+  // A double-click shows the file in the file browser, selected: the shell's item of its path.
+  EXPECT_EQ(PathOfItem(ItemOfPath(sub.wstring()).get()), sub.wstring());
 
   // Keywords with RTF markup, overlapping and double-byte ones are red over their whole length
   // and nowhere else; a single double-byte character is keyword enough.
