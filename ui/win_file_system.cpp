@@ -109,7 +109,8 @@ std::error_code WinFileSystem::ListFolder(const fs::path& folder, FolderListing&
   if (first == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     // A drive's root has no "." entry: when it is empty there is nothing to find.
-    return error == ERROR_FILE_NOT_FOUND ? std::error_code() : Win32Error(error);
+    if (error == ERROR_FILE_NOT_FOUND && AttributesOf(folder.native())) return {};
+    return Win32Error(error);
   }
   const std::unique_ptr<void, FindCloser> find(first);
   prefix.pop_back();

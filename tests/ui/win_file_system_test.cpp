@@ -90,6 +90,10 @@ TEST(WinFileSystemTest, FolderHasOneIdentityHoweverItIsReachedAndALinkBackUpIsNo
   ASSERT_TRUE(identity && identity->Known());
   EXPECT_EQ(fileSystem.Identity(tree.root() / L"a" / L".." / L"A"), identity);
   EXPECT_NE(fileSystem.Identity(tree.root()), identity);
+  // A folder that is gone, or a file, lists with an error.
+  FolderListing listing;
+  EXPECT_TRUE(fileSystem.ListFolder(tree.root() / L"gone", listing));
+  EXPECT_TRUE(fileSystem.ListFolder(tree.root() / L"a" / L"x.vek", listing));
   const std::filesystem::path up = tree.root() / L"a" / L"up";
   if (!MakeFolderLink(up, tree.root())) GTEST_SKIP() << "no folder links here";
   CountingFileSystem counting;
@@ -102,7 +106,7 @@ TEST(WinFileSystemTest, FolderHasOneIdentityHoweverItIsReachedAndALinkBackUpIsNo
 
 // Folder names of 60 characters, a third of them double-byte: the deepest of the 17 levels
 // lies past 1,000 characters. Files at the top, just past MAX_PATH and at the bottom.
-TEST(WinFileSystemTest, TreesPastMaxPathAndAThousandCharactersAreSearchedToTheirEnd) {
+TEST_F(WindowTest, TreesPastMaxPathAndAThousandCharactersAreSearchedToTheirEnd) {
   TempTree tree;
   std::deque<NativePath> expected{{}};
   std::vector<std::wstring> folders;
@@ -156,6 +160,15 @@ TEST(WinFileSystemTest, TreesPastMaxPathAndAThousandCharactersAreSearchedToTheir
     EXPECT_EQ(PathOfItem(ItemOfPath(expected[2]).get()), expected[2]);
     EXPECT_EQ(PathOfItem(ItemOfPath(expected.back()).get()), expected.back());
   }
+
+  // And so through the window: no problems, the caret's line traced to its file.
+  Watcher warnings;
+  Search(L"hit", tree.Text(), true);
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"3問");
+  const LRESULT last = ::SendMessageW(box(), EM_LINEINDEX, 2, 0);
+  ::SendMessageW(box(), EM_SETSEL, last, last);
+  EXPECT_EQ(Status().substr(0, expected.back().size() + 4), expected.back() + L"　2行目");
+  EXPECT_TRUE(warnings.Seen().empty());
 
   // Removed here: the standard library's removal stops at MAX_PATH.
   for (auto at = folders.rbegin(); at != folders.rend(); ++at) {
