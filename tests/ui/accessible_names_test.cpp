@@ -40,6 +40,16 @@ TEST_F(WindowTest, EveryControlThatTakesTheFocusHasTheNameShownBesideIt) {
   const std::vector<std::wstring> expected{L"サブフォルダを検索", L"Path：", L"...",
                                            L"検索文字列：",       L"検索",   L"検索結果："};
   EXPECT_EQ(names(), expected);
+  // Above the boxes in the sibling order, the labels reach into none: every border is whole.
+  for (const HWND label :
+       {c().lblFilePath, c().lblKeyWord, c().lblSearchResult, c().lblSearchCount})
+    for (HWND other = ::GetWindow(label, GW_HWNDNEXT); other;
+         other = ::GetWindow(other, GW_HWNDNEXT)) {
+      RECT a, b, both;
+      ::GetWindowRect(label, &a);
+      ::GetWindowRect(other, &b);
+      EXPECT_FALSE(::IntersectRect(&both, &a, &b)) << WindowText(label) << " " << WindowText(other);
+    }
   // Each search's result box takes the place of the one before, name included.
   TempTree tree;
   tree.File(L"a.vek", {L"abc"});
