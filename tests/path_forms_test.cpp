@@ -46,6 +46,13 @@ TEST(PathForms, PlainWhereItWorksExtendedPastTheLimitShownAsTyped) {
        L"\\\\?\\C:\\x\\" + L + L"\\" + L + L"\\a.vek"},
       {L"E:" + L + L"\\" + L, L"C:\\x", L"E:" + L + L"\\" + L + L"\\a.vek",
        L"\\\\?\\E:\\" + L + L"\\" + L + L"\\a.vek"},
+      // At the limit: 259 characters are plain, 260 are not, even where "." makes them fewer.
+      {L"C:\\" + std::wstring(250, L'x'), L"C:\\prog",
+       L"C:\\" + std::wstring(250, L'x') + L"\\a.vek",
+       L"C:\\" + std::wstring(250, L'x') + L"\\a.vek"},
+      {L"C:\\.\\" + std::wstring(249, L'x'), L"C:\\prog",
+       L"C:\\.\\" + std::wstring(249, L'x') + L"\\a.vek",
+       L"\\\\?\\C:\\" + std::wstring(249, L'x') + L"\\a.vek"},
       // Names kept as listed, trailing dots and spaces too; a path in extended form as it is.
       {L"C:\\" + L + L"\\" + L + L"\\name. ", L"C:\\prog",
        L"C:\\" + L + L"\\" + L + L"\\name. \\a.vek",
