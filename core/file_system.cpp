@@ -142,7 +142,6 @@ void SortForListing(std::deque<FolderEntry>& entries) {
   }
 }
 
-
 // Upper-cased, a name maps unit for unit, so a name that is a prefix of another stays one and
 // names equal so have the same length.
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b) {

@@ -2,8 +2,8 @@
 // box's menu and the "..." button, then searches and what they show. 96 DPI: 15 twips a pixel.
 #include <windows.h>
 
-#include "shell_item.h"
 #include "messages.h"
+#include "shell_item.h"
 #include "ui_test_support.h"
 
 namespace vek::ui::test {
