@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "event_pump.h"
+#include "extended_path.h"
 #include "frm_vek_search.h"
 #include "message_box.h"
 #include "messages.h"
@@ -25,7 +26,9 @@ std::wstring ProgramFolder() {
     }
     path.resize(path.size() * 2);
   }
-  return std::filesystem::path(path).parent_path().wstring();
+  // Started through an extended-length path, the system gives it with its prefix, which the
+  // folder box must not show.
+  return std::filesystem::path(ShownPath(path)).parent_path().wstring();
 }
 
 int Main(HINSTANCE instance, int showCommand) {

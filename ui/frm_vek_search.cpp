@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "accessible_name.h"
 #include "bas_vek_search.h"
 #include "control_design.h"
 #include "count_format.h"
@@ -368,17 +369,16 @@ void frmVekSearch::CreateControls() {
   c.lblKeyWord = create(L"STATIC", L"検索文字列：", kLabel, 0, kIdLblKeyWord);
   c.txtKeyWord = create(L"EDIT", L"", kTextBox, WS_EX_CLIENTEDGE, kIdTxtKeyWord);
   c.cmdSearch = create(L"BUTTON", L"検索", kButton, 0, kIdCmdSearch);
-  c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
+  // Each box comes right after its label among the siblings: a screen reader names a box by
+  // the label before it. The count goes first, as labels are no tab stops that changes no
+  // other order. The labels end above the boxes and left of the check box (control_design.h),
+  // so that, above them in the order, they clip no border.
   c.lblSearchCount = create(L"STATIC", L"問", kLabel, 0, kIdLblSearchCount);
+  c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
   box_ = MakeBox(/*visible=*/true);
   c.rtbSearchResult = box_->Box();
+  NameForScreenReaders(c.rtbSearchResult, L"検索結果：");
   c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
-  // The design lets labels reach into the boxes below them; with every control clipping its
-  // siblings, the labels go to the bottom so that boxes and buttons are drawn whole. Labels
-  // are no tab stops, so the tab order stays the creation order.
-  for (const HWND label : {c.lblFilePath, c.lblKeyWord, c.lblSearchResult, c.lblSearchCount}) {
-    ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
 }
 
 std::unique_ptr<ResultBoxThread> frmVekSearch::MakeBox(bool visible) {
@@ -417,6 +417,7 @@ void frmVekSearch::ReplaceResultBox() {
   const HWND before = ::GetWindow(old, GW_HWNDPREV);
   ::SetWindowPos(box, before != nullptr ? before : HWND_TOP, boxPlace_.left, boxPlace_.top,
                  Width(boxPlace_), Height(boxPlace_), SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  NameForScreenReaders(box, L"検索結果：");
   controls_.rtbSearchResult = box;
   if (lastFocus_ == old) lastFocus_ = box;
   if (hadFocus) nextBox_->TakeFocus();

@@ -252,8 +252,8 @@ TEST_F(FillTest, FillsBetweenOtherMessagesAsOneLoadWouldHoldsTheViewAndIsReplace
   PumpUntil([&] { return !::IsWindow(first); });
   EXPECT_TRUE(rtf() == filled);
   EXPECT_EQ(BoxOf(box()), place);
-  // The labels lie below every other control: the box follows 検索 in the tab order.
-  EXPECT_EQ(::GetNextWindow(c().cmdSearch, GW_HWNDNEXT), box());
+  // The box follows its label, and so 検索 in the tab order.
+  EXPECT_EQ(::GetNextWindow(c().lblSearchResult, GW_HWNDNEXT), box());
 
   // The slices read back as one load of the whole document would, colours included.
   StreamInRtf(box(), HighlightKeywords(WriteRtf(ResultText(results_)), {u"検索", u"abc"}));

@@ -289,8 +289,9 @@ class WindowTest : public testing::Test {
   }
   // The progress panel's text.
   std::wstring Status() const {
-    wchar_t text[512] = {};
-    ::SendMessageW(c().StatusBar1, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    std::wstring text(LOWORD(::SendMessageW(c().StatusBar1, SB_GETTEXTLENGTHW, 1, 0)) + 1, L'\0');
+    ::SendMessageW(c().StatusBar1, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(text.size() - 1);
     return text;
   }
 

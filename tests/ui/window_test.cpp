@@ -2,8 +2,8 @@
 // box's menu and the "..." button, then searches and what they show. 96 DPI: 15 twips a pixel.
 #include <windows.h>
 
-#include "explorer.h"
 #include "messages.h"
+#include "shell_item.h"
 #include "ui_test_support.h"
 
 namespace vek::ui::test {
@@ -28,11 +28,11 @@ Watch Menu(wchar_t key) {
 TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAForm) {
   const Box frame = BoxOf(hwnd()), bar = BoxOf(c().StatusBar1);
   for (const auto& [control, caption, place] :
-       {std::tuple{c().lblFilePath, L"Path：", Box{10, 6, 73, 15}},
+       {std::tuple{c().lblFilePath, L"Path：", Box{10, 6, 41, 13}},
         {c().chkSubFolder, L"サブフォルダを検索", {52, 3, 127, 17}},
         {c().txtFilePath, L"C:\\windows", {10, 20, 571, 21}},  // gSearchPath
         {c().cmdDirectory, L"...", {591, 20, 25, 23}},
-        {c().lblKeyWord, L"検索文字列：", {10, 48, 73, 17}},
+        {c().lblKeyWord, L"検索文字列：", {10, 48, 73, 15}},
         {c().txtKeyWord, L"", {10, 64, 539, 21}},
         {c().cmdSearch, L"検索", {559, 64, 57, 27}},
         {c().lblSearchResult, L"検索結果：", {10, 102, 73, 15}},
@@ -190,8 +190,8 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
   }
   EXPECT_EQ(::SendMessageW(box(), EM_GETLANGOPTIONS, 0, 0) & (IMF_AUTOFONT | IMF_DUALFONT), 0);
   EXPECT_EQ(::ImmGetContext(box()), nullptr);
-  // A double-click shows the file in the file browser, selected.
-  EXPECT_EQ(ExplorerSelectParameters(sub), L"/select,\"" + sub.wstring() + L"\"");
+  // A double-click shows the file in the file browser, selected: the shell's item of its path.
+  EXPECT_EQ(PathOfItem(ItemOfPath(sub.wstring()).get()), sub.wstring());
 
   // Keywords with RTF markup, overlapping and double-byte ones are red over their whole length
   // and nowhere else; a single double-byte character is keyword enough.
