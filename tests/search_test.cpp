@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "file_collection.h"
 #include "input_rules.h"
+#include "line_matching.h"
 #include "messages.h"
 #include "test_support.h"
 #include "text_convert.h"
@@ -121,7 +123,8 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
 }
 
 // Links are followed but never around a loop; pipes are not opened; problems are reported,
-// the walk's first, and the rest searched; a size of 0 may hide content (a link to /proc).
+// the walk's first, and the rest searched (a read failing part-way keeps no line); a size of 0
+// may hide content (a link to /proc).
 TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   TempTree tree;
   tree.Write("a.vek", u"hit");
@@ -138,14 +141,18 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   fileSystem.unlistable.insert(tree / "closed");
   fileSystem.unreadable.insert(locked);
   fileSystem.anonymous.insert(tree / "real");
+  const fs::path cut = tree.Write("cut.vek", u"hit\r\nhit");  // fails after its first line
+  fileSystem.failing[cut] = "hit\r\n";
   const auto denied = fileSystem.denied;
   const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
   EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"c.vek(1)：hit",
                                   u"r.vek(1)：hit", u"r.vek(1)：hit"}));
-  EXPECT_EQ(
-      ProblemsOf(outcome.problems),
-      (Problems{{tree / "closed", denied}, {locked, denied}, {tree / "broken.vek", missing}}));
+  EXPECT_EQ(ProblemsOf(outcome.problems),
+            (Problems{{tree / "closed", denied},
+                      {locked, denied},
+                      {tree / "broken.vek", missing},
+                      {cut, std::make_error_code(std::errc::io_error)}}));
 
   const std::string version = test::Slurp("/proc/version");
   ASSERT_EQ(fs::file_size("/proc/version"), 0u);
@@ -204,7 +211,8 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
           {u"a日", u"/data", {}, None},
           {u"abc  def", u"/data", {}, None},
           {u"   ", u"/data", {}, None},
-          {u"😀", u"/data", {}, None},
+          {u"\U0010FFFF", u"/data", {}, None},                    // one character, one "?"
+          {u"\xD7FF\xDC00", u"/data", kMsgTooShortOne, KeyWord},  // two lone ones
           {u"ab　c\td", u"/data", {}, None},
       };
   for (const auto& [keywords, folder, message, focus] : cases) {
@@ -215,6 +223,68 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
     EXPECT_EQ(
         std::tuple(verdict.accepted, verdict.message == message, verdict.focus, fs.asked),
         std::tuple(message.empty(), true, focus, message.empty() || message == kMsgPathWrong));
+  }
+}
+
+// A file server, slow at every open and folder identity: with the default thread counts the
+// pools grow (the walk waits at its first subfolder until files are opened) and the search
+// still ends with what one thread finds on a fast file system.
+TEST(RunSearch, DefaultOptionsOnASlowFileSystemFindWhatOneThreadFinds) {
+  struct Slow final : StdFileSystem {
+    std::atomic<int> opens = 0;
+    std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ++opens;
+      opens.notify_all();
+      return StdFileSystem::Open(file, reader);
+    }
+    std::optional<FolderIdentity> Identity(const fs::path& folder) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      return StdFileSystem::Identity(folder);
+    }
+  };
+  TempTree tree;
+  for (int i = 0; i < 64; ++i)
+    tree.Write((i < 24 ? "" : "s" + std::to_string(i % 5) + "/") + std::to_string(i) + ".vek",
+               i % 3 ? u"hit " + std::u16string(i % 7, u'x') + u"\r\nmiss" : u"miss");
+  SearchState state;
+  StdFileSystem fast;
+  const SearchOutcome expected = RunSearch(state, u"hit", PathText(tree.root()), true, fast, {},
+                                           {.threads = 1, .ioThreads = 0});
+  ASSERT_EQ(HitCount(expected.results), 42);
+  Slow slow;
+  const EventPump pump = [&slow] {
+    for (int seen = slow.opens; seen < 8; seen = slow.opens) slow.opens.wait(seen);
+  };
+  const SearchOutcome outcome = RunSearch(state, u"hit", PathText(tree.root()), true, slow, pump);
+  EXPECT_EQ(std::pair(outcome.results, outcome.problems.empty()),
+            std::pair(expected.results, true));
+}
+
+// The matched lines of one file; a read that fails part-way leaves none, with its error.
+TEST(MatchFile, GivesTheHitLinesOrNoneWithTheErrorOfTheOpenOrARead) {
+  TempTree tree;
+  test::FaultyFileSystem fileSystem;
+  const fs::path cut = tree / "cut.vek";
+  fileSystem.failing[cut] = "hit\r\nhit\r\n";
+  fileSystem.unreadable.insert(tree.WriteBytes("none.vek", "hit"));
+  const auto eio = std::make_error_code(std::errc::io_error);
+  const std::tuple<fs::path, KeywordList, Lines, std::error_code> cases[] = {
+      {tree.Write("a.vek", u"猫と犬\r\n犬\n犬と猫\r猫"),
+       {u"犬", u"", u"猫"},
+       {u"猫と犬", u"犬と猫"},
+       {}},
+      {tree.WriteBytes("b.vek", "a\n\rb\r\n"), {u"", u""}, {u"a", u"", u"b", u""}, {}},
+      {tree / "b.vek", {u"abd"}, {}, {}},
+      {tree.WriteBytes("empty.vek", ""), {u""}, {}, {}},
+      {cut, {u"hit"}, {}, eio},
+      {tree / "none.vek", {u"hit"}, {}, fileSystem.denied},
+  };
+  for (const auto& [path, keywords, lines, expected] : cases) {
+    std::error_code error;
+    EXPECT_EQ(std::pair(MatchFile(path, keywords, fileSystem, error), error),
+              std::pair(lines, expected))
+        << path;
   }
 }
 

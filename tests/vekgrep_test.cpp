@@ -72,6 +72,14 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   for (int i = 0; i < 1234; ++i) many += u"鳥\r\n";
   tree_.Write("sub/many.vek", many);
   const std::string hits = "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n";
+  // Spaces alone: every line of every file, in every form of output.
+  const std::string every =
+      "a.vek(1)：猫と犬\na.vek(2)：犬だけ\na.vek(3)：犬と猫\na.vek(4)：\ndash.vek(1)：-rf here\n"
+      "dash.vek(2)：abcabcd xabcdx\n";
+  const std::string everyRtf = HighlightKeywords(
+      WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬だけ\r\na.vek(3)：犬と猫\r\na.vek(4)：\r\n"
+               u"dash.vek(1)：-rf here\r\ndash.vek(2)：abcabcd xabcdx\r\n"),
+      {});
   // On Linux a name is bytes: names that are not UTF-8 are searched and printed as they are.
   TempTree other;
   const std::string odd = other.Write("\xFF\x82\xA0/\x96\x7B.vek", u"猫").parent_path();  // 本.vek
@@ -94,6 +102,10 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
       {{"--color", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--color=always", "--color=never", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--rtf", "象"}, {"", "", 1}},
+      {{" "}, {every, "", 0}},
+      {{"--color=always", "  "}, {every, "", 0}},
+      {{"--rtf", " "}, {everyRtf, "", 0}},
+      {{"-c", "   "}, {"6問\n", "", 0}},
       {{"--rtf", "-r", "猫"},
        {HighlightKeywords(WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
                           {u"猫"}),
