@@ -212,7 +212,7 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
           {u"abc  def", u"/data", {}, None},
           {u"   ", u"/data", {}, None},
           {u"\U0010FFFF", u"/data", {}, None},                    // one character, one "?"
-          {u"\xD7FF\xDC00", u"/data", kMsgTooShortOne, KeyWord},  // two lone ones
+          {u"\xD7FF\xDC00", u"/data", kMsgTooShortOne, KeyWord},  // no pair: two "?"
           {u"ab　c\td", u"/data", {}, None},
       };
   for (const auto& [keywords, folder, message, focus] : cases) {
