@@ -52,11 +52,11 @@ inline std::string Slurp(const fs::path& path) {
 }
 
 // The real file system, except that chosen folders give their listing with an error or have
-// no identity, chosen files cannot be opened, others hold a line too long for memory and
-// others fail to read after their first bytes. (The tests run as root in CI, where
-// permissions would not stop anything.)
+// no identity, chosen files cannot be opened, others hold a line too long for memory, others
+// fail to read after their first bytes and others are listed as not on this computer. (The
+// tests run as root in CI, where permissions would not stop anything.)
 struct FaultyFileSystem final : StdFileSystem {
-  std::set<fs::path> unlistable, anonymous, unreadable, endless;
+  std::set<fs::path> unlistable, anonymous, unreadable, endless, offline;
   std::map<fs::path, std::string> failing;  // what they read before an I/O error
   const std::error_code denied = std::make_error_code(std::errc::permission_denied);
   std::atomic<std::size_t> calls = 0;  // to ListFolder and Identity so far
@@ -64,6 +64,7 @@ struct FaultyFileSystem final : StdFileSystem {
   std::error_code ListFolder(const fs::path& folder, FolderListing& listing) override {
     ++calls;
     const std::error_code error = StdFileSystem::ListFolder(folder, listing);
+    for (FolderEntry& file : listing.files) file.offline = offline.count(file.path) != 0;
     return unlistable.count(folder) ? denied : error;
   }
   std::optional<FolderIdentity> Identity(const fs::path& folder) override {
