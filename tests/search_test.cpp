@@ -313,6 +313,23 @@ TEST(RunSearch, DefaultOptionsOnASlowFileSystemFindWhatOneThreadFinds) {
             std::pair(expected.results, true));
 }
 
+// An exception on a matching thread (here the file system's) ends the search with it, never
+// with a result that silently lacks files.
+TEST(RunSearch, AnExceptionOnAMatchingThreadEndsTheSearchWithIt) {
+  struct Throwing final : StdFileSystem {
+    std::error_code Open(const NativePath&, std::unique_ptr<FileReader>&) override {
+      throw std::runtime_error("broken");
+    }
+  };
+  TempTree tree;
+  tree.Write("a.vek", u"hit");
+  SearchState state;
+  Throwing fileSystem;
+  EXPECT_THROW(
+      RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem, {}, {.threads = 2}),
+      std::runtime_error);
+}
+
 // The matched lines of one file; a read that fails part-way leaves none, with its error.
 TEST(MatchFile, GivesTheHitLinesOrNoneWithTheErrorOfTheOpenOrARead) {
   TempTree tree;
