@@ -53,14 +53,12 @@ void BrokenPipe() {
 class VekgrepTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    tree_.Write("a.vek", u"猫と犬\r\n犬だけ\r犬と猫\n");
-    tree_.Write("sub/b.VEK", u"猫犬");
+    for (const auto& [path, text] : test::VekgrepTree()) tree_.Write(path, text);
   }
   TempTree tree_;
 };
 
 TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
-  for (const auto& [path, text] : test::VekgrepTree()) tree_.Write(path, text);
   for (const test::VekgrepCase& c : test::VekgrepCases())
     EXPECT_EQ(Vekgrep(tree_.root(), c.args), c.run) << c.args.back();
   for (const std::vector<std::string>& args : test::VekgrepMisuses()) {

@@ -45,19 +45,47 @@ class GatedFileSystem final : public StdFileSystem {
   std::optional<std::unique_lock<std::mutex>> armed_;  // the gate closed
 };
 
-class SearchStagesTest : public WindowTest {
+// The window searching through the gate, with what the stages' tests do to it.
+class GatedTest : public WindowTest {
+ protected:
+  GatedTest() { fileSystem_ = &gate_; }
+  void TearDown() override {
+    gate_.Release();  // a failed test must not leave the search thread waiting
+    WindowTest::TearDown();
+  }
+  // A click in the status bar's panel.
+  void ClickPanel(int panel) {
+    RECT rect;
+    ::SendMessageW(c().StatusBar1, SB_GETRECT, panel, reinterpret_cast<LPARAM>(&rect));
+    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    ::SendMessageW(c().StatusBar1, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::SendMessageW(c().StatusBar1, WM_LBUTTONUP, 0, point);
+  }
+  // Returns once a message posted now (one that checks 下位フォルダ or not) is handled.
+  void PostedCheckHandled(WPARAM check) {
+    ::PostMessageW(c().chkSubFolder, BM_SETCHECK, check, 0);
+    PumpUntil(
+        [&] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) == LRESULT(check); });
+  }
+  void ChangeDpi(WORD dpi) {
+    RECT suggested;
+    ::GetWindowRect(hwnd(), &suggested);
+    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+  }
+
+  GatedFileSystem gate_;
+  TempTree tree_;
+};
+
+class SearchStagesTest : public GatedTest {
  protected:
   SearchStagesTest() {
-    fileSystem_ = &gate_;
     tree_.File(L"0.vek", {L"hit root"});
     for (int i = 0; i < 200; ++i) {  // d000 to d199
       tree_.File(L"d" + std::to_wstring(1000 + i).substr(1) + L"\\x.vek",
                  {L"hit " + std::to_wstring(i)});
     }
-  }
-  void TearDown() override {
-    gate_.Release();  // a failed test must not leave the search thread waiting
-    WindowTest::TearDown();
   }
 
   // Starts a search of the whole tree and returns once it waits at the gate and its progress
@@ -71,9 +99,6 @@ class SearchStagesTest : public WindowTest {
     ::SendMessageW(hwnd(), WM_TIMER, frmVekSearch::kProgressTimer, 0);
     return Status();
   }
-
-  GatedFileSystem gate_;
-  TempTree tree_;
 };
 
 TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressCancelAndClose) {
@@ -94,11 +119,7 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressCancelAnd
   }
   // A click in the first panel cancels, in the second not.
   for (const int panel : {1, 0}) {
-    RECT rect;
-    ::SendMessageW(c().StatusBar1, SB_GETRECT, panel, reinterpret_cast<LPARAM>(&rect));
-    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    ::SendMessageW(c().StatusBar1, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    ::SendMessageW(c().StatusBar1, WM_LBUTTONUP, 0, point);
+    ClickPanel(panel);
     EXPECT_EQ(module_.shared.gCancel.load(), panel == 0);
   }
   gate_.Release();
@@ -113,8 +134,7 @@ TEST_F(SearchStagesTest, WalkAndMatchingAnswerIgnoreButtonsShowProgressCancelAnd
   SearchUntil(L"\\d150\\x.vek", L"検索中：");
   EXPECT_NE(Progress().find(L"／201ファイル　ヒット"), std::wstring::npos) << Progress();
   // A message posted now is handled while the search goes on.
-  ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_UNCHECKED, 0);
-  PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) == 0; });
+  PostedCheckHandled(BST_UNCHECKED);
   EXPECT_TRUE(form_->Searching());
 
   // Closed now, the window leaves the screen at once and, once the search has stopped, the
@@ -142,17 +162,15 @@ TEST_F(SearchStagesTest, CaretLineIsCountedWhileTheWindowAnswersThoughItsFileIsH
   ::SendMessageW(box(), EM_SETSEL, at + 2, at + 2);
   const std::wstring path = (tree_.root() / L"d005" / L"x.vek").wstring();
   PumpUntil([&] { return gate_.Held() && Status() == path; });
-  ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_UNCHECKED, 0);
-  PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) == 0; });
+  PostedCheckHandled(BST_UNCHECKED);
   gate_.Release();
   PumpUntil([&] { return Status() == path + L"　1行目"; });
 }
 
 // A result of 3000 lines, large enough to fill in many slices whatever the speed of the machine.
-class FillTest : public WindowTest {
+class FillTest : public GatedTest {
  protected:
   FillTest() {
-    fileSystem_ = &gate_;
     std::vector<std::wstring> lines;
     for (int i = 0; i < 3000; ++i) {
       lines.push_back(L"第" + std::to_wstring(i) + L"行 検索 {abc} \\par ｶﾅ" +
@@ -161,10 +179,6 @@ class FillTest : public WindowTest {
     }
     results_.emplace_back();
     tree_.File(L"big.vek", lines);
-  }
-  void TearDown() override {
-    gate_.Release();
-    WindowTest::TearDown();
   }
 
   // Starts the large search and returns once the box shows at least `lines` of it.
@@ -183,14 +197,6 @@ class FillTest : public WindowTest {
     for (int line = 0; line < lines; ++line) text += ToWide(results_[line]) + L"\r";
     return text;
   }
-  // A click in the status bar's first panel.
-  void ClickCancel() {
-    RECT rect;
-    ::SendMessageW(c().StatusBar1, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&rect));
-    const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-    ::SendMessageW(c().StatusBar1, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    ::SendMessageW(c().StatusBar1, WM_LBUTTONUP, 0, point);
-  }
   // Once a message posted to the box now is handled, so is every slice asked for before it. The
   // message changes the box's text limit, which nothing else looks at, and puts it back.
   void AfterQueuedSlices(HWND box) {
@@ -200,8 +206,6 @@ class FillTest : public WindowTest {
     PumpUntil([box, limit] { return ::SendMessageW(box, EM_GETLIMITTEXT, 0, 0) == limit; });
   }
 
-  GatedFileSystem gate_;
-  TempTree tree_;
   ResultList results_;  // as the search lists them
 };
 
@@ -224,8 +228,7 @@ TEST_F(FillTest, FillsBetweenOtherMessagesAsOneLoadWouldHoldsTheViewAndIsReplace
   EXPECT_TRUE(pointers.size() >= 12 &&
               std::ranges::count(pointers, working) == std::ssize(pointers));
   // A message posted now is handled while the box fills.
-  ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_CHECKED, 0);
-  PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) != 0; });
+  PostedCheckHandled(BST_CHECKED);
   EXPECT_TRUE(form_->Filling());
   PumpUntil([this] { return !form_->Searching(); });
   EXPECT_EQ(std::ranges::count(Pointers(), working), 0);
@@ -300,7 +303,7 @@ TEST_F(FillTest, DuringTheFillANewSearchStartsAtOnceARefusedOneLetsItEndAndCance
   // Cancel: the box keeps what it shows, the count stays the whole count, and the panel says how
   // many lines are shown.
   FillUntil(25);
-  ClickCancel();
+  ClickPanel(0);
   EXPECT_FALSE(form_->Searching());
   EXPECT_TRUE(module_.shared.gCancel);
   AfterQueuedSlices(box());
@@ -332,13 +335,9 @@ TEST_F(FillTest, ResizeMaximiseAndDpiChangeNeverWaitForTheBox) {
       ::ShowWindow(hwnd(), show);
       PumpUntil();  // painted too
     }
-    RECT suggested;
-    ::GetWindowRect(hwnd(), &suggested);
-    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144),
-                   reinterpret_cast<LPARAM>(&suggested));
-    ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
-    ::PostMessageW(c().chkSubFolder, BM_SETCHECK, BST_CHECKED, 0);
-    PumpUntil([this] { return ::SendMessageW(c().chkSubFolder, BM_GETCHECK, 0, 0) != 0; });
+    ChangeDpi(144);
+    ChangeDpi(96);
+    PostedCheckHandled(BST_CHECKED);
     EXPECT_TRUE(form_->Filling());
   }
   Settle(box());
@@ -355,11 +354,9 @@ TEST_F(FillTest, ResizeMaximiseAndDpiChangeNeverWaitForTheBox) {
                    reinterpret_cast<LPARAM>(&denominator));
     return std::pair<WPARAM, LPARAM>(numerator, denominator);
   };
-  RECT suggested;
-  ::GetWindowRect(hwnd(), &suggested);
-  ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  ChangeDpi(144);
   PumpUntil([&] { return zoom() == std::pair<WPARAM, LPARAM>(144, 96); });
-  ::SendMessageW(hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+  ChangeDpi(96);
 }
 
 TEST_F(FillTest, CloseGivesUpTheSingleInstanceLockBeforeTheBoxIsGone) {

@@ -179,15 +179,7 @@ class ThreadHold {
                                   ::GetWindowThreadProcessId(window, nullptr))) {
     current_ = this;
     ::PostMessageW(window, kHold, 0, 0);
-    const HANDLE entered = entered_.get();
-    while (::MsgWaitForMultipleObjects(1, &entered, FALSE, INFINITE, QS_ALLINPUT) !=
-           WAIT_OBJECT_0) {
-      MSG message;
-      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-      }
-    }
+    PumpUntil([this] { return ::WaitForSingleObject(entered_.get(), 0) == WAIT_OBJECT_0; });
   }
   ~ThreadHold() { Release(); }
   ThreadHold(const ThreadHold&) = delete;
