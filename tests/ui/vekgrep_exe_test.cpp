@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cp932.h"
+#include "text_convert.h"
 #include "vekgrep_cases.h"
 #include "wide_text.h"
 
@@ -17,13 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using vek::test::VekgrepRun;
-
-std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0),
-                    L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), int(wide.size()));
-  return wide;
-}
 
 std::string Slurp(const fs::path& path) {
   std::ostringstream text;
@@ -36,7 +30,8 @@ VekgrepRun Vekgrep(const fs::path& cwd, const std::vector<std::string>& args) {
   std::wstring exe = fs::path(VEKGREP_EXE).make_preferred().wstring();
   if (exe.starts_with(L"\\")) exe = L"Z:" + exe;  // a Unix path, reached through drive Z:
   std::wstring command = L"\"" + exe + L"\"";
-  for (const std::string& arg : args) command += L" \"" + Wide(arg) + L"\"";  // no quotes in them
+  for (const std::string& arg : args)
+    command += L" \"" + ToWide(Utf8ToUtf16(arg)) + L"\"";  // no quotes in them
   SECURITY_ATTRIBUTES inherited = {sizeof(inherited), nullptr, TRUE};
   const auto create = [&](const wchar_t* name) {
     // Shared: the run before may not have let go of the files yet when this one starts.
