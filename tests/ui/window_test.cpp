@@ -105,22 +105,19 @@ TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAFor
     ::SendMessageW(box(), WM_RBUTTONUP, 0, MAKELPARAM(width / 2, height / 2));
     EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C) grey|-|すべて選択(&A)"});
   }
-  if (::OpenClipboard(nullptr) && ::EmptyClipboard()) ::CloseClipboard();
-  {
-    Watcher watcher(Menu(L'c'));
-    PressKey(hwnd(), VK_F10, true);
-    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)|-|すべて選択(&A)"});
-  }
-  ASSERT_TRUE(::OpenClipboard(nullptr));
-  const HANDLE copied = ::GetClipboardData(CF_UNICODETEXT);
-  EXPECT_STREQ(copied ? static_cast<const wchar_t*>(::GlobalLock(copied)) : L"",
-               L"a.vek(1)：abc 1\r\na.vek(2)：abc 2\r\n");
-  if (copied) ::GlobalUnlock(copied);
-  ::CloseClipboard();
-  {
-    Watcher watcher(Menu(L'c'));  // the menu key opens it too
-    PressKey(hwnd(), VK_APPS);
-    EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)|-|すべて選択(&A)"});
+  for (const auto& [key, shift] : {std::pair{VK_F10, true}, {VK_APPS, false}}) {
+    if (::OpenClipboard(nullptr) && ::EmptyClipboard()) ::CloseClipboard();
+    {
+      Watcher watcher(Menu(L'c'));
+      PressKey(hwnd(), key, shift);
+      EXPECT_EQ(watcher.Seen(), std::vector<std::wstring>{L"コピー(&C)|-|すべて選択(&A)"}) << key;
+    }
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    const HANDLE copied = ::GetClipboardData(CF_UNICODETEXT);
+    EXPECT_STREQ(copied ? static_cast<const wchar_t*>(::GlobalLock(copied)) : L"",
+                 L"a.vek(1)：abc 1\r\na.vek(2)：abc 2\r\n");
+    if (copied) ::GlobalUnlock(copied);
+    ::CloseClipboard();
   }
   EXPECT_EQ(::GetFocus(), box());
 
