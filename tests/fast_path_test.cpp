@@ -238,7 +238,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
   // A sink that holds the first file until most are matched makes the matching thread
-  // make the result lines itself.
+  // make the result lines itself (in whole slices: pieces would wait for the sink).
   using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
   const auto matchFiles = [&](unsigned threads, unsigned ioThreads, bool held = false) {
     std::pair<ResultList, Problems> out;
@@ -247,7 +247,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
                    {.threads = threads,
                     .ioThreads = ioThreads,
                     .slowOpen = {},
-                    .sliceBytes = 5,
+                    .sliceBytes = held ? std::size_t{1} << 20 : 5,
                     .progress = &progress},
                    [&](FileResults& file) {
                      while (held && out.first.empty() && progress.filesSearched < 140)
