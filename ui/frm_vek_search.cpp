@@ -514,7 +514,7 @@ void frmVekSearch::OnSearchDone() {
   }
 
   ReplaceResultBox();
-  const std::int32_t count = HitCount(content_->results);
+  const std::int64_t count = HitCount(content_->results);
   if (count == 0) {
     SetPlainText(controls_.rtbSearchResult, L"Nothing");
     ::SetWindowTextW(controls_.lblSearchCount, L"");
