@@ -1,6 +1,7 @@
 #include "vekgrep.h"
 
 #include <cstdint>
+#include <new>
 #include <utility>
 
 #include "count_format.h"
@@ -112,8 +113,15 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
   // A reader sees what is done while a later file is still being read.
   searchOptions.onIdle = [&out] { out.Flush(); };
   SearchState state;
-  const SearchOutcome outcome =
-      RunSearch(state, keywordText, folderText, options.recursive, fileSystem, {}, searchOptions);
+  SearchOutcome outcome;
+  try {
+    outcome =
+        RunSearch(state, keywordText, folderText, options.recursive, fileSystem, {}, searchOptions);
+  } catch (const std::bad_alloc&) {
+    // Not even the output of a line the search takes fitted: said, rather than an abort.
+    err.Write(u"vekgrep: out of memory\n");
+    return Finish(out, err, kExitTrouble);
+  }
 
   if (options.count) {
     out.Write(FormatHitCount(static_cast<std::int64_t>(hits)));

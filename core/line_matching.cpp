@@ -70,8 +70,8 @@ class LineTooLongCategory final : public std::error_category {
  public:
   const char* name() const noexcept override { return "vek.line"; }
   std::string message(int) const override {
-    static_assert(kLongestLine == std::size_t{64} << 20, "the message names the limit");
-    return "a line longer than 64 MiB";
+    static_assert(kLongestLine == std::size_t{16} << 20, "the message names the limit");
+    return "a line longer than 16 MiB";
   }
 };
 

@@ -89,7 +89,7 @@ struct SearchProgress {
 // reading of its file, which is then reported (LineTooLong, line_matching.h); its hits before
 // that line stand. Far beyond any text, and what the output of such a line still fits in,
 // beside the rest of a search, in 1.5 GB of address space.
-inline constexpr std::size_t kLongestLine = std::size_t{64} << 20;
+inline constexpr std::size_t kLongestLine = std::size_t{16} << 20;
 
 // How a search uses the machine; it never changes what the search finds, but for files with
 // a line longer than `longestLine`.
