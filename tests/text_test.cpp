@@ -181,11 +181,12 @@ TEST(ShownTexts, MessagesAndStatusTextsWithTheLocaleSeparator) {
   EXPECT_EQ(FormatHitCount(0), u"0問");
   EXPECT_EQ(FormatHitCount(1234567, u"."), u"1.234.567問");
   EXPECT_EQ(FormatHitCount(1234567, u""), u"1234567問");
-  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::max()), u"2,147,483,647問");
-  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::min()), u"-2,147,483,648問");
+  EXPECT_EQ(FormatHitCount(std::int64_t{1} << 32), u"4,294,967,296問");
+  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int64_t>::min()),
+            u"-9,223,372,036,854,775,808問");
   EXPECT_EQ(WalkStatusText(12345, u"."), u"ファイル収集中：12.345件");
-  EXPECT_EQ(MatchStatusText(1000, 12345, 52062, u","),
-            u"検索中：1,000／12,345ファイル　ヒット52,062件");
+  EXPECT_EQ(MatchStatusText(1000, 12345, std::int64_t{5} << 32, u","),
+            u"検索中：1,000／12,345ファイル　ヒット21,474,836,480件");
   EXPECT_EQ(FillStatusText(2000, 52062, u","), u"表示中：2,000／52,062件");
   EXPECT_EQ(SummaryStatusText(8192, 2349, false, u","), u"検索完了：8,192ファイル　2.3秒");
   EXPECT_EQ(SummaryStatusText(3, 1234951, true, u","),
