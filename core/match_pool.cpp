@@ -296,8 +296,30 @@ void MatchPool::HandOn(Job& job, FileResults& piece, Slots* turns) {
   if (turns) turns->Acquire();
 }
 
-void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
+template <typename Call>
+void MatchPool::CallOut(std::unique_lock<std::mutex>& lock, const Call& call) {
   delivering_ = true;
+  lock.unlock();
+  std::exception_ptr failure;
+  try {
+    call();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  lock.lock();
+  delivering_ = false;
+  if (failure) Fail(failure);
+}
+
+void MatchPool::Fail(std::exception_ptr failure) {
+  if (!failure_) failure_ = std::move(failure);
+  abandoned_ = true;  // the others stop at their next step
+  work_.notify_all();
+  turn_.notify_all();
+  ready_.notify_all();
+}
+
+void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
   Job& front = jobs_.front();
   FileResults piece;
   if (front.done) {
@@ -317,23 +339,11 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
     --next_;
     --doneJobs_;
   }
-  lock.unlock();
-  std::exception_ptr failure;
-  try {
+  CallOut(lock, [&] {
     if (!hitBytesOnly_) MakeResultLines(piece);
     sink_(piece);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  lock.lock();
-  delivering_ = false;
+  });
   written_ = false;
-  if (failure) {
-    if (!failure_) failure_ = failure;
-    abandoned_ = true;
-    work_.notify_all();
-    ready_.notify_all();
-  }
   if (!couldTake && RoomToTake()) work_.notify_all();
   if (waitingTurn_ > 0) turn_.notify_all();
   if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
@@ -342,22 +352,7 @@ void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
 void MatchPool::Idle(std::unique_lock<std::mutex>& lock) {
   written_ = true;
   if (!idle_ || delivering_) return;
-  delivering_ = true;
-  lock.unlock();
-  std::exception_ptr failure;
-  try {
-    idle_();
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  lock.lock();
-  delivering_ = false;
-  if (failure) {
-    if (!failure_) failure_ = failure;
-    abandoned_ = true;
-    work_.notify_all();
-    ready_.notify_all();
-  }
+  CallOut(lock, idle_);
   if (waitingTurn_ > 0) turn_.notify_all();
   if (CanDeliver()) ready_.notify_one();
 }
@@ -455,11 +450,7 @@ void MatchPool::Work() noexcept {
     }
   } catch (...) {
     const std::lock_guard lock(mutex_);
-    if (!failure_) failure_ = std::current_exception();
-    abandoned_ = true;  // the others stop at their next step
-    work_.notify_all();
-    turn_.notify_all();
-    ready_.notify_all();
+    Fail(std::current_exception());
   }
 }
 

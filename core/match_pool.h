@@ -89,6 +89,12 @@ class MatchPool {
   void DeliverFront(std::unique_lock<std::mutex>& lock);
   // Under the lock, before the thread waits or reads on: lets the sink write out what it has.
   void Idle(std::unique_lock<std::mutex>& lock);
+  // Calls the front end outside the lock, as the one thread in it; a failure there abandons
+  // the search.
+  template <typename Call>
+  void CallOut(std::unique_lock<std::mutex>& lock, const Call& call);
+  // Under the lock: the search fails with `failure`, rethrown by Finish.
+  void Fail(std::exception_ptr failure);
   // True when the open kept the thread waiting.
   bool Match(Job& job, Worker& worker);
   // The worker's piece to its job, from a matching thread, outside the lock: delivered when

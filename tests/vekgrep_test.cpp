@@ -53,6 +53,15 @@ Finished Vekgrep(
           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
+// Within `mib` MiB of address space, with one heap for all threads: each thread's own would
+// reserve 64 MiB of it.
+std::function<void()> Within(rlim_t mib) {
+  return [limit = rlimit{mib << 20, mib << 20}] {
+    ::setenv("MALLOC_ARENA_MAX", "1", 1);
+    ::setrlimit(RLIMIT_AS, &limit);
+  };
+}
+
 // Standard output into a pipe that nobody will ever read.
 void BrokenPipe() {
   int ends[2];
@@ -158,13 +167,6 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
-  // One heap for all threads: each thread's own would reserve 64 MiB of address space.
-  const auto within = [](rlim_t mib) {
-    return [limit = rlimit{mib << 20, mib << 20}] {
-      ::setenv("MALLOC_ARENA_MAX", "1", 1);
-      ::setrlimit(RLIMIT_AS, &limit);
-    };
-  };
   // Holes with a line end every 16 MiB, and 猫 at both ends.
   std::ofstream big(tree_ / "big.vek", std::ios::binary);
   big << EncodeCp932(u"猫1\r\n");
@@ -172,7 +174,7 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
     big.seekp(at) << '\n';
   big.seekp(std::streamoff{5} << 28) << EncodeCp932(u"\r\n猫2");
   big.close();
-  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, within(400));
+  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, Within(400));
   EXPECT_EQ(run, (Finished{"a.vek(1)：猫と犬\na.vek(2)：犬と猫\nbig.vek(1)：猫1\nbig.vek(2)：猫2\n",
                            "", 0}));
 
@@ -181,14 +183,14 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
   tree_.Write("hits/0.vek", lines);
   for (int i = 1; i < 32; ++i)
     fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
-  const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, within(40));
+  const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, Within(40));
   EXPECT_EQ(std::pair(hits.status, std::ranges::count(hits.out, '\n')), std::pair(0, 32L * 65536));
   // No room for a thread's stack: the main thread matches the files itself, also a folder of
   // more than it lets wait.
   fs::create_directory(tree_ / "many");
   for (int i = 0; i < 600; ++i)
     fs::create_symlink("../a.vek", tree_ / "many" / (std::to_string(i) + ".vek"));
-  EXPECT_EQ(Vekgrep(tree_ / "many", {"-j2", "-c", "猫"}, within(10)).out, "1,200問\n");
+  EXPECT_EQ(Vekgrep(tree_ / "many", {"-j2", "-c", "猫"}, Within(10)).out, "1,200問\n");
 }
 
 // Standard output into a pipe, or a terminal: what vekgrep has written by the time its first
@@ -236,12 +238,6 @@ TEST_F(VekgrepTest, KeepsItsWordWhateverTheHitsLinesFileSizesAndThreads) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
-  const auto within = [](rlim_t mib) {
-    return [limit = rlimit{mib << 20, mib << 20}] {
-      ::setenv("MALLOC_ARENA_MAX", "1", 1);
-      ::setrlimit(RLIMIT_AS, &limit);
-    };
-  };
   const auto plain = [](const fs::path& folder, std::vector<std::string> args) {
     args.insert(args.begin(), {"-j1", "--io-threads=0"});
     return Vekgrep(folder, args);
@@ -271,7 +267,7 @@ TEST_F(VekgrepTest, KeepsItsWordWhateverTheHitsLinesFileSizesAndThreads) {
       {"small", {"-j256", "-r", "猫"}, 600},
   };
   for (const auto& c : cases) {
-    const Finished run = Vekgrep(tree_ / c.folder, c.args, within(c.mib));
+    const Finished run = Vekgrep(tree_ / c.folder, c.args, Within(c.mib));
     const Finished expected = plain(tree_ / c.folder, c.args);
     // Megabytes of output: told by their size when they differ.
     EXPECT_TRUE(run == expected) << c.folder << " " << c.args.back() << ": " << run.out.size()
