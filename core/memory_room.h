@@ -11,7 +11,7 @@ namespace vek {
 // buffer, with room to spare for what the search still needs once it runs.
 inline constexpr std::size_t kThreadRoom = std::size_t{160} << 20;
 
-// True when `bytes` more could be had now. Asks for them and gives them back untouched.
+// True when `bytes` more could be had now: asks for them and gives them back untouched.
 bool RoomFor(std::size_t bytes);
 
 }  // namespace vek
