@@ -29,7 +29,13 @@ bool Collect(SearchState& state, FolderReadAhead& readAhead, FolderReadAhead::Fo
   found.reserve(folder.files().size());
   for (auto& files = folder.files(); !files.empty(); files.pop_front()) {
     FolderEntry& file = files.front();
-    if (IsDataFileName(file.name())) found.push_back(std::move(file.path));
+    if (!IsDataFileName(file.name())) continue;
+    // Reading a cloud placeholder would download it: the user learns what was not searched.
+    if (file.offline) {
+      context.problems.push_back({std::move(file.path), NotOnThisComputer()});
+    } else {
+      found.push_back(std::move(file.path));
+    }
   }
   if (!found.empty()) {
     state.gFileCount += static_cast<std::int32_t>(found.size());

@@ -34,9 +34,10 @@ struct WalkContext {
 // Appends the data files of `folder`, then, when `recurse`, those of each subfolder's
 // subtree in turn, to state.gFileList (counting them in state.gFileCount). Before each
 // subfolder it pumps events and stops the whole walk once state.gCancel is set; nothing read
-// ahead after that is used. A folder that cannot be listed is recorded in the problems and
-// skipped; a folder already on the current path (reached again through a link) is not
-// entered again. False when a cancel ended the walk before its end.
+// ahead after that is used. A folder that cannot be listed, and a data file whose content is
+// not on this computer, is recorded in the problems and skipped; a folder already on the
+// current path (reached again through a link) is not entered again. False when a cancel ended
+// the walk before its end.
 bool CollectFiles(SearchState& state, const NativePath& folder, bool recurse, WalkContext& context);
 
 }  // namespace vek

@@ -7,6 +7,7 @@
 #include <new>
 #include <span>
 
+#include "messages.h"
 #include "text_convert.h"
 
 #ifndef _WIN32
@@ -45,6 +46,26 @@ void ReadBuffer::Free::operator()(char* p) const {
 
 namespace {
 
+class FileErrors final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "vek.file"; }
+  // UTF-8: the front ends convert it, as they do the text of messages.h.
+  std::string message(int) const override { return Utf16ToUtf8(kMsgNotOnThisComputer); }
+};
+
+}  // namespace
+
+const std::error_category& FileErrorCategory() {
+  static const FileErrors category;
+  return category;
+}
+
+std::error_code NotOnThisComputer() {
+  return {1, FileErrorCategory()};
+}
+
+namespace {
+
 // Simple upper-case mapping of the scripts that file names commonly use; other characters
 // compare as themselves.
 char16_t ToUpperForListing(char16_t c) {
@@ -71,6 +92,8 @@ std::uint64_t ListingHead(std::u16string_view upper) {
   for (std::size_t i = 0; i < 4; ++i) head = head << 16 | (i < upper.size() ? upper[i] : 0u);
   return head;
 }
+
+}  // namespace
 
 // Listing order from keys made once per entry: each entry's name upper-cased (all in one
 // string) and its head. The sort orders small records, comparing the heads and, where those are
@@ -119,8 +142,6 @@ void SortForListing(std::deque<FolderEntry>& entries) {
     order[at].index = at;
   }
 }
-
-}  // namespace
 
 // Upper-cased, a name maps unit for unit, so a name that is a prefix of another stays one and
 // names equal so have the same length.
@@ -190,11 +211,9 @@ std::error_code StdFileSystem::Open(const NativePath& file, std::unique_ptr<File
   return {};
 }
 
-std::optional<FolderIdentity> StdFileSystem::Identity(const fs::path& folder) {
-  std::error_code ec;
-  fs::path resolved = fs::canonical(folder, ec);
-  if (ec) return std::nullopt;
-  return Utf16ToUtf8(PathText(resolved));
+// The standard library tells no file ids here; the Windows front ends' file system does.
+std::optional<FolderIdentity> StdFileSystem::Identity(const fs::path&) {
+  return std::nullopt;
 }
 #else
 namespace {
@@ -256,11 +275,16 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
     if (name == "." || name == "..") continue;
     bool isFolder = entry->d_type == DT_DIR;
     bool isFile = entry->d_type == DT_REG;
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+    bool link = entry->d_type == DT_LNK;
+    if (link || entry->d_type == DT_UNKNOWN) {
       struct stat target {};
       if (::fstatat(::dirfd(dir.get()), entry->d_name, &target, 0) == 0) {
         isFolder = S_ISDIR(target.st_mode);
         isFile = S_ISREG(target.st_mode);
+        // Without a type from the listing, whether a folder is a link takes a look of its own.
+        if (isFolder && !link)
+          link = ::fstatat(::dirfd(dir.get()), entry->d_name, &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 S_ISLNK(target.st_mode);
       } else {
         // A broken link is listed as a file so that reading it reports the problem.
         isFile = entry->d_type == DT_LNK ||
@@ -273,7 +297,8 @@ std::error_code StdFileSystem::ListFolder(const fs::path& folder, FolderListing&
     NativePath path;
     path.reserve(prefix.size() + name.size());
     path.append(prefix).append(name);
-    (isFolder ? listing.subfolders : listing.files).push_back({std::move(path), prefix.size()});
+    (isFolder ? listing.subfolders : listing.files)
+        .push_back({std::move(path), prefix.size(), link});
   }
   const std::error_code error = errno != 0 ? LastError() : std::error_code();
   SortForListing(listing.files);
@@ -298,7 +323,8 @@ std::error_code StdFileSystem::Open(const NativePath& file, std::unique_ptr<File
 std::optional<FolderIdentity> StdFileSystem::Identity(const fs::path& folder) {
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0) return std::nullopt;
-  return std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino);
+  return FolderIdentity{static_cast<std::uint64_t>(st.st_dev),
+                        {static_cast<std::uint64_t>(st.st_ino), 0}};
 }
 #endif
 

@@ -2,7 +2,9 @@
 // it faults and the front ends share one implementation.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -21,10 +23,16 @@ using NativePath = std::filesystem::path::string_type;
 using NativeView = std::basic_string_view<NativePath::value_type>;
 
 // The name is the end of the path rather than a string of its own: an allocation fewer for
-// every file listed.
+// every file listed. The flags share the word of the name's start: the walk holds an entry per
+// data file.
 struct FolderEntry {
   NativePath path;
-  std::size_t nameStart = 0;  // where the last component begins in the path
+  std::size_t nameStart : 62 = 0;  // where the last component begins in the path
+  // A link (a symbolic link, a junction): a folder reached through it may lead back up the tree.
+  std::size_t link : 1 = 0;
+  // A file whose content is not on this computer (a placeholder of a cloud or an archive):
+  // opening it would fetch it.
+  std::size_t offline : 1 = 0;
   NativeView name() const { return NativeView(path).substr(nameStart); }
 };
 
@@ -35,9 +43,20 @@ struct FolderListing {
   std::deque<FolderEntry> subfolders;  // in listing order
 };
 
-// Identifies a folder independently of the path it was reached by (device and inode, or
-// the resolved path where the platform offers nothing better).
-using FolderIdentity = std::string;
+// Identifies a folder independently of the path it was reached by: the volume (device) and
+// the file's id on it (an inode, a 64-bit file index or a 128-bit file id). Some file systems
+// give no real ids (network servers that give 0 for every folder): a file id of all zeros is
+// no identity, whatever the volume.
+struct FolderIdentity {
+  std::uint64_t volume = 0;
+  std::array<std::uint64_t, 2> file{};
+  bool operator==(const FolderIdentity&) const = default;
+  bool Known() const { return file[0] != 0 || file[1] != 0; }
+};
+
+// The problem of a data file that the walk leaves alone because its content is elsewhere.
+std::error_code NotOnThisComputer();
+const std::error_category& FileErrorCategory();
 
 // A data file opened for reading, front to back. Closed when destroyed.
 class FileReader {
@@ -97,6 +116,8 @@ class ReadBuffer {
 // Listing order: names compared case-insensitively (ordinal, upper-cased), as NTFS lists
 // them; names that differ only in case keep the ordinal order of the names themselves.
 bool ListingOrderLess(std::u16string_view a, std::u16string_view b);
+// Puts a listing's entries in listing order.
+void SortForListing(std::deque<FolderEntry>& entries);
 
 // The real file system, through std::filesystem and the platform's file calls.
 class StdFileSystem : public FileSystem {

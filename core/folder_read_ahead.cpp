@@ -42,7 +42,7 @@ FolderReadAhead::~FolderReadAhead() {
 FolderReadAhead::Folder& FolderReadAhead::Root(const NativePath& path, bool recurse) {
   const std::lock_guard lock(mutex_);
   recurse_ = recurse;
-  root_ = std::make_unique<Folder>(Key(), path, nullptr, Order());
+  root_ = std::make_unique<Folder>(Key(), path, nullptr, Order(), false);
   waiting_.insert(root_.get());
   work_.notify_one();
   return *root_;
@@ -77,8 +77,13 @@ void FolderReadAhead::Read(Folder& folder, std::unique_lock<std::mutex>& lock) {
       folder.identity_ = fileSystem_.Identity(folder.path_);
       slow = std::chrono::steady_clock::now() - start >= slowCall_;
       // A folder whose identity cannot be read is still entered: its listing reports why.
-      for (const Folder* up = folder.parent_; up && folder.identity_; up = up->parent_)
-        folder.loop_ = folder.loop_ || up->identity_ == folder.identity_;
+      if (folder.identity_ && !folder.identity_->Known()) folder.identity_.reset();
+      bool throughLink = folder.link_;
+      for (const Folder* up = folder.parent_; up && folder.identity_ && !folder.loop_;
+           up = up->parent_) {
+        folder.loop_ = throughLink && up->identity_ == folder.identity_;
+        throughLink = throughLink || up->link_;
+      }
     }
     if (!folder.loop_) {
       FolderListing listing;
@@ -89,8 +94,8 @@ void FolderReadAhead::Read(Folder& folder, std::unique_lock<std::mutex>& lock) {
         for (FolderEntry& subfolder : listing.subfolders) {
           Order order = folder.order_;
           order.push_back(static_cast<std::uint32_t>(folder.subfolders_.size()));
-          folder.subfolders_.push_back(
-              std::make_unique<Folder>(Key(), std::move(subfolder.path), &folder, order));
+          folder.subfolders_.push_back(std::make_unique<Folder>(
+              Key(), std::move(subfolder.path), &folder, order, subfolder.link != 0));
         }
       }
     }

@@ -22,8 +22,11 @@
 namespace vek {
 
 // The walk's view of the folder tree. Every folder is read by one job: its identity (when
-// the walk recurses), then, unless that identity is one of its ancestors' (a link back up the
-// tree), its listing. Helper threads run the jobs of the folders the walk will enter next, in
+// the walk recurses), then, unless it is a loop, its listing. A folder is a loop when its
+// identity is one of its ancestors' and a link lies between the two (the folder itself or one
+// on the way down to it): only a link leads back up a tree, and a file system that repeats
+// identities (a server that gives every folder the same, or ids made from names) must not lose
+// a folder for it. Helper threads run the jobs of the folders the walk will enter next, in
 // walk order (depth first, pre-order), at most `window` jobs ahead of it; a job that no
 // helper has started when the walk needs it runs on the walk's thread. With no helpers the
 // file system sees exactly the calls of a plain recursive walk, one at a time, in its order.
@@ -98,12 +101,13 @@ class FolderReadAhead::Folder {
   enum class State { Known, Running, Read };
 
  public:
-  Folder(Key, NativePath path, const Folder* parent, Order order)
-      : path_(std::move(path)), parent_(parent), order_(std::move(order)) {}
+  Folder(Key, NativePath path, const Folder* parent, Order order, bool link)
+      : path_(std::move(path)), parent_(parent), link_(link), order_(std::move(order)) {}
 
  private:
   NativePath path_;
   const Folder* parent_;
+  bool link_;  // listed as a link in its parent
   Order order_;
   State state_ = State::Known;
   std::optional<FolderIdentity> identity_;

@@ -22,6 +22,13 @@ inline constexpr std::u16string_view kStartupErrorTitle = u"起動Error";
 inline constexpr std::u16string_view kMsgMultipleStart = u"多重起動不可";
 
 inline constexpr std::u16string_view kSearchWarningTitle = u"検索Warning";
+// Why a data file of a synced folder that is only in the cloud was not searched.
+inline constexpr std::u16string_view kMsgNotOnThisComputer =
+    u"このコンピューター上にありません（クラウド上のファイル）";
+
+inline constexpr std::u16string_view kCopyErrorTitle = u"コピーError";
+inline constexpr std::u16string_view kMsgCopyTooLarge =
+    u"選択範囲が大きすぎるため、コピーできません。範囲を狭めて下さい。";
 
 inline constexpr std::u16string_view kBrowseTitle =
     u"VEKファイルを検索するフォルダを選択して下さい。";

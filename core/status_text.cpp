@@ -23,6 +23,13 @@ std::u16string FillStatusText(std::int32_t linesShown, std::int32_t lines,
          u"件";
 }
 
+std::u16string ShownLinesText(DisplayCut cut, std::int64_t shown, std::int64_t lines,
+                              std::u16string_view separator) {
+  if (cut == DisplayCut::None) return {};
+  return std::u16string(cut == DisplayCut::Cancelled ? u"表示を中止：" : u"表示の上限：") +
+         FormatCount(lines, separator) + u"件中" + FormatCount(shown, separator) + u"件を表示";
+}
+
 std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t milliseconds,
                                  bool walkCancelled, std::u16string_view separator) {
   const std::int64_t tenths = (milliseconds + 50) / 100;

@@ -20,6 +20,18 @@ std::u16string MatchStatusText(std::int32_t filesSearched, std::int32_t filesFou
 std::u16string FillStatusText(std::int32_t linesShown, std::int32_t lines,
                               std::u16string_view separator);
 
+// Why the result box shows fewer lines than were found.
+enum class DisplayCut {
+  None,
+  Cancelled,  // the user clicked Cancel while the box filled
+  Bound,      // the program's memory budget was reached
+};
+
+// Said after the summary when the box shows only its first `shown` of `lines` result lines,
+// so that a partial list never reads as the whole answer; empty for DisplayCut::None.
+std::u16string ShownLinesText(DisplayCut cut, std::int64_t shown, std::int64_t lines,
+                              std::u16string_view separator);
+
 // After the search: the files searched and the time it took, in tenths of a second. After a
 // cancelled walk it says so: the result may then be incomplete.
 std::u16string SummaryStatusText(std::int32_t filesSearched, std::int64_t milliseconds,

@@ -120,12 +120,14 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
   }
 }
 
-// Links are followed but never around a loop; pipes are not opened; problems are reported,
-// the walk's first, and the rest searched; a size of 0 may hide content (a link to /proc).
+// Links are followed but never around a loop; pipes and files not on this computer are not
+// opened; problems are reported, the walk's first, and the rest searched; a size of 0 may hide
+// content (a link to /proc).
 TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   TempTree tree;
   tree.Write("a.vek", u"hit");
   const fs::path locked = tree.Write("b.vek", u"hit");
+  const fs::path cloud = tree.Write("cloud.vek", u"hit");
   tree.Write("closed/c.vek", u"hit");
   tree.Write("real/r.vek", u"hit");
   fs::create_directory_symlink(tree / "real", tree / "alias");      // followed: seen again
@@ -137,15 +139,18 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   test::FaultyFileSystem fileSystem;
   fileSystem.unlistable.insert(tree / "closed");
   fileSystem.unreadable.insert(locked);
+  fileSystem.offline.insert(cloud);
   fileSystem.anonymous.insert(tree / "real");
   const auto denied = fileSystem.denied;
   const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
   EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"c.vek(1)：hit",
                                   u"r.vek(1)：hit", u"r.vek(1)：hit"}));
-  EXPECT_EQ(
-      ProblemsOf(outcome.problems),
-      (Problems{{tree / "closed", denied}, {locked, denied}, {tree / "broken.vek", missing}}));
+  EXPECT_EQ(ProblemsOf(outcome.problems), (Problems{{cloud, NotOnThisComputer()},
+                                                    {tree / "closed", denied},
+                                                    {locked, denied},
+                                                    {tree / "broken.vek", missing}}));
+  EXPECT_EQ(NotOnThisComputer().message(), Utf16ToUtf8(kMsgNotOnThisComputer));
 
   const std::string version = test::Slurp("/proc/version");
   ASSERT_EQ(fs::file_size("/proc/version"), 0u);
@@ -156,6 +161,51 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   outcome = Search(tree / "gone", u"hit");
   EXPECT_EQ(Hits(outcome), Lines{});
   EXPECT_EQ(ProblemsOf(outcome.problems), (Problems{{tree / "gone", missing}}));
+}
+
+// Only a link leads back up a tree. A file system whose folders all have one identity, or none
+// (a file id of zeros), or ids made from their names, loses no folder; a link back up is still
+// not entered where the identities tell it. (With one identity for all, any link would look
+// like one back up: no link here but that.)
+TEST(RunSearch, RepeatedFolderIdentityIsALoopOnlyThroughALink) {
+  TempTree tree;
+  for (const char* name : {"a/a.vek", "a/b/a/deep.vek", "a/b/a/a/deeper.vek", "c/c.vek"})
+    tree.Write(name, u"hit");
+  using Rule = std::function<std::optional<FolderIdentity>(const fs::path&)>;
+  struct Identities final : StdFileSystem {
+    Rule rule;
+    std::optional<FolderIdentity> Identity(const fs::path& folder) override { return rule(folder); }
+  };
+  StdFileSystem real;
+  const std::pair<const char*, Rule> systems[] = {
+      {"unique", [&real](const fs::path& folder) { return real.Identity(folder); }},
+      {"one for all",
+       [](const fs::path&) {
+         return FolderIdentity{7, {42, 0}};
+       }},
+      {"zeros",
+       [](const fs::path&) {
+         return FolderIdentity{7, {0, 0}};
+       }},
+      {"by name",
+       [](const fs::path& folder) {
+         return FolderIdentity{7, {std::hash<std::string>()(folder.filename()), 1}};
+       }},
+  };
+  std::deque<NativePath> expected{{}};
+  for (const char* name : {"a/a.vek", "a/b/a/deep.vek", "a/b/a/a/deeper.vek", "c/c.vek"})
+    expected.push_back((tree / name).native());
+  const auto walk = [&tree](const Rule& rule) {
+    Identities fileSystem;
+    fileSystem.rule = rule;
+    SearchState state;
+    RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem);
+    return state.gFileList;
+  };
+  for (const auto& [name, rule] : systems) EXPECT_EQ(walk(rule), expected) << name;
+  fs::create_directory_symlink(tree.root(), tree / "a/b/up");
+  for (const auto& [name, rule] : std::span(systems).first(2))
+    EXPECT_EQ(walk(rule), expected) << name;
 }
 
 // Reads go to the end whatever the size said at the open: /proc files, a file cut short.

@@ -51,16 +51,18 @@ inline std::string Slurp(const fs::path& path) {
 }
 
 // The real file system, except that chosen folders give their listing with an error or have
-// no identity, chosen files cannot be opened and others hold a line too long for memory. (The
-// tests run as root in CI, where permissions would not stop anything.)
+// no identity, chosen files cannot be opened, others hold a line too long for memory and others
+// are listed as not on this computer. (The tests run as root in CI, where permissions would not
+// stop anything.)
 struct FaultyFileSystem final : StdFileSystem {
-  std::set<fs::path> unlistable, anonymous, unreadable, endless;
+  std::set<fs::path> unlistable, anonymous, unreadable, endless, offline;
   const std::error_code denied = std::make_error_code(std::errc::permission_denied);
   std::atomic<std::size_t> calls = 0;  // to ListFolder and Identity so far
 
   std::error_code ListFolder(const fs::path& folder, FolderListing& listing) override {
     ++calls;
     const std::error_code error = StdFileSystem::ListFolder(folder, listing);
+    for (FolderEntry& file : listing.files) file.offline = offline.count(file.path) != 0;
     return unlistable.count(folder) ? denied : error;
   }
   std::optional<FolderIdentity> Identity(const fs::path& folder) override {

@@ -188,6 +188,11 @@ TEST(ShownTexts, MessagesAndStatusTextsWithTheLocaleSeparator) {
   EXPECT_EQ(MatchStatusText(1000, 12345, std::int64_t{5} << 32, u","),
             u"検索中：1,000／12,345ファイル　ヒット21,474,836,480件");
   EXPECT_EQ(FillStatusText(2000, 52062, u","), u"表示中：2,000／52,062件");
+  EXPECT_EQ(ShownLinesText(DisplayCut::Cancelled, 2000, 52062, u","),
+            u"表示を中止：52,062件中2,000件を表示");
+  EXPECT_EQ(ShownLinesText(DisplayCut::Bound, 25000, 1181128, u","),
+            u"表示の上限：1,181,128件中25,000件を表示");
+  EXPECT_EQ(ShownLinesText(DisplayCut::None, 52062, 52062, u","), u"");
   EXPECT_EQ(SummaryStatusText(8192, 2349, false, u","), u"検索完了：8,192ファイル　2.3秒");
   EXPECT_EQ(SummaryStatusText(3, 1234951, true, u","),
             u"収集を中止：見つけた3ファイルのみ検索　1,235.0秒");

@@ -11,22 +11,15 @@
 #include <csignal>
 #include <functional>
 
-#include "rtf.h"
 #include "test_support.h"
+#include "vekgrep_cases.h"
 
 namespace vek {
 namespace {
 
 using test::TempTree;
 
-struct Finished {
-  std::string out, err;
-  int status;  // the exit status, or 128 + the signal that ended it
-  bool operator==(const Finished&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Finished& run) {
-  return os << "out: " << run.out << "\nerr: " << run.err << "\nstatus " << run.status;
-}
+using Finished = test::VekgrepRun;  // status: the exit status, or 128 + the signal that ended it
 
 // Runs vekgrep in `cwd`; `prepare` runs first in the child (another standard output, an odd
 // current folder, a memory limit).
@@ -78,11 +71,15 @@ class VekgrepTest : public ::testing::Test {
 };
 
 TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
-  tree_.Write("dash.vek", u"-rf here\r\nabcabcd xabcdx");
-  std::u16string many;
-  for (int i = 0; i < 1234; ++i) many += u"鳥\r\n";
-  tree_.Write("sub/many.vek", many);
-  const std::string hits = "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n";
+  for (const auto& [path, text] : test::VekgrepTree()) tree_.Write(path, text);
+  for (const test::VekgrepCase& c : test::VekgrepCases())
+    EXPECT_EQ(Vekgrep(tree_.root(), c.args), c.run) << c.args.back();
+  for (const std::vector<std::string>& args : test::VekgrepMisuses()) {
+    const Finished run = Vekgrep(tree_.root(), args);
+    EXPECT_TRUE(test::IsMisuse(run)) << run;
+  }
+  EXPECT_TRUE(Vekgrep(tree_.root(), {"--help"}).out.starts_with("Usage: vekgrep"));
+
   // On Linux a name is bytes: names that are not UTF-8 are searched and printed as they are.
   TempTree other;
   const std::string odd = other.Write("\xFF\x82\xA0/\x96\x7B.vek", u"猫").parent_path();  // 本.vek
@@ -92,26 +89,6 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
     Finished run;
     void (*prepare)() = [] {};
   } cases[] = {
-      {{"猫 犬"}, {hits, "", 0}},
-      {{"-r", "猫 犬"}, {hits + "b.VEK(1)：猫犬\n", "", 0}},
-      {{"-j", "3", "--threads", "2", "--io-threads=0", "猫 犬"}, {hits, "", 0}},
-      {{"--recursive", "--", "象"}, {"", "", 1}},
-      {{"-rc", "鳥"}, {"1,234問\n", "", 0}},
-      {{"--count", "鳥"}, {"0問\n", "", 1}},
-      {{"--", "-rf"}, {"dash.vek(1)：-rf here\n", "", 0}},
-      {{"--color=always", "abc abcd"},
-       {"dash.vek(1)：\x1b[31mabcabcd\x1b[0m x\x1b[31mabcd\x1b[0mx\n", "", 0}},
-      {{"--color=auto", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
-      {{"--color", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
-      {{"--color=always", "--color=never", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
-      {{"--rtf", "象"}, {"", "", 1}},
-      {{"--rtf", "-r", "猫"},
-       {HighlightKeywords(WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
-                          {u"猫"}),
-        "", 0}},
-      // Refused input: the window's message, nothing else.
-      {{"ab"}, {"", "vekgrep: 検索文字列は半角のみの場合、３文字以上で入力して下さい。\n", 2}},
-      {{"猫", "a.vek"}, {"", "vekgrep: Pathが誤っています。\n", 2}},
       // What cannot be read is reported after the results.
       {{"猫", odd},
        {"\x96\x7B.vek(1)：猫\n", "vekgrep: " + odd + "/\xFE.vek: No such file or directory\n", 2}},
@@ -148,17 +125,6 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(Vekgrep(tree_.root(), c.args, c.prepare), c.run) << c.args.back();
-  // Wrong use: a message, nothing else.
-  using Args = std::vector<std::string>;
-  for (const Args& args :
-       {Args{}, Args{"--bogus", "猫"}, Args{"猫", ".", "extra"}, Args{"--color=sometimes", "猫"},
-        Args{"-j0", "猫"}, Args{"--threads=x", "猫"}, Args{"--io-threads=257", "猫"},
-        Args{"猫", "-j"}}) {
-    const Finished run = Vekgrep(tree_.root(), args);
-    EXPECT_TRUE(run.status == 2 && run.out.empty() && run.err.starts_with("vekgrep: ")) << run;
-  }
-  EXPECT_TRUE(Vekgrep(tree_.root(), {"--help"}).out.starts_with("Usage: vekgrep"));
-  EXPECT_TRUE(Vekgrep(tree_.root(), {"--version"}).out.starts_with("vekgrep "));
 }
 
 // A file larger than vekgrep's address space is read in slices, 35 MB of results are written

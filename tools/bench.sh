@@ -1,34 +1,37 @@
 #!/usr/bin/env bash
 # Search throughput on the benchmark corpus, all measured in the same run: first the machine's
-# read limit (the plain open/read/close loop of limits.c over the same files, one process, and
-# two processes on halves of the list for the two-thread ceiling), then MB/s per keyword set
-# for vekgrep's search with one matching thread and with N, each against that limit, and the
-# peer rg-pipe-j1 (ripgrep, one thread, one "rg -F" per keyword) when ripgrep is installed. Then the
+# read limit (the plain open/read/close loop of bench/read_limit.cpp over the same files, one
+# process, and two processes on halves of the list for the two-thread ceiling), then MB/s per
+# keyword set for vekgrep's search with one matching thread and with N, each against that
+# limit, and the peer rg-pipe-j1 (bench/peer.sh: ripgrep, one thread, one "rg -F" per
+# keyword). With --cold, then the same once each from a cold page cache. Then the
 # search on a simulated slow file server (30,000 small files in 3,000 folders, every call
 # waiting 0.2 ms and 1 ms) with many requests in flight against one at a time; that part
 # takes about two and a half minutes (--no-slow-server leaves it out).
 #
 #   tools/bench.sh [--size 256M] [--seed 1] [--sets "a c d"] [--threads "1 2"] [--runs 10]
-#                  [--no-slow-server]
+#                  [--cold] [--no-slow-server]
 #
 # The search is vekgrep itself, with -j for its matching threads, started directly (no shell;
 # its own process start is in its time, while the limit's loop runs inside one process); rg
-# needs a shell for its pipeline and runs through "peers.sh run rg-pipe-j1". The runs of every
+# needs a shell for its pipeline and runs through "bench/peer.sh rg-pipe-j1". The runs of every
 # set and tool take turns, round after round, and the limit is measured before and after
 # them (best of both), so that a slow spell of the machine falls on all of them alike. Output
-# goes to a pipe, the page cache is warm. The corpus is made with make-corpus (needs
-# the Debian package debian-reference-ja) into /tmp/vek-corpus-SIZE-sSEED unless it is
-# there; its manifest has the exact hit count of each set, which every tool must reproduce
-# before it is timed. Needs a C compiler; ripgrep for the peer.
+# goes to a pipe, the page cache is warm. --cold: each set and tool, and the read limit, once
+# more right after the page cache was dropped (needs a writable /proc/sys/vm/drop_caches,
+# that is root; in a virtual machine the host's cache may still hold the files). The corpus
+# is made with bench/make_corpus.py (from the Debian package debian-reference-ja) into
+# build/bench/corpus-SIZE-sSEED unless it is there; its manifest has the exact hit count of
+# each set, which every tool must reproduce before it is timed. The packages it needs
+# (debian-reference-ja, ripgrep) are installed when missing, as root.
 #
-# Environment: VEK_BENCH_TOOLS  folder of make-corpus, peers.sh and limits.c (/work/shared/bench)
-#              BUILD            build folder (build/perf)
+# Environment: BUILD       build folder (build/perf)
+#              VEK_CORPUS  the corpus folder (build/bench/corpus-SIZE-sSEED)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-TOOLS=${VEK_BENCH_TOOLS:-/work/shared/bench}
 BUILD=${BUILD:-$ROOT/build/perf}
-SIZE=256M SEED=1 SETS="a c d" THREADS="1 2" RUNS=10 SLOW=1
+SIZE=256M SEED=1 SETS="a c d" THREADS="1 2" RUNS=10 SLOW=1 COLD=0
 
 while (($#)); do
   case $1 in
@@ -38,6 +41,7 @@ while (($#)); do
     --threads) THREADS=$2; shift ;;
     --runs) RUNS=$2; shift ;;
     --no-slow-server) SLOW=0 ;;
+    --cold) COLD=1 ;;
     -h|--help) sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -45,12 +49,21 @@ while (($#)); do
 done
 
 
+for package in debian-reference-ja ripgrep; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" > /dev/null
+done
+if ((COLD)) && [[ ! -w /proc/sys/vm/drop_caches ]]; then
+  echo "bench.sh: --cold: /proc/sys/vm/drop_caches is not writable here (run as root)" >&2
+  exit 2
+fi
+
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build "$BUILD" -j2 --target vekgrep > /dev/null
+cmake --build "$BUILD" -j2 --target vekgrep read_limit > /dev/null
 ((SLOW)) && cmake --build "$BUILD" -j2 --target vek_bench > /dev/null
 
-CORPUS=/tmp/vek-corpus-$SIZE-s$SEED
-[[ -f $CORPUS.manifest.json ]] || "$TOOLS/make-corpus" --seed "$SEED" --size "$SIZE" "$CORPUS" > /dev/null
+CORPUS=${VEK_CORPUS:-$ROOT/build/bench/corpus-$SIZE-s$SEED}
+[[ -f $CORPUS.manifest.json ]] || python3 "$ROOT/bench/make_corpus.py" --seed "$SEED" --size "$SIZE" "$CORPUS" > /dev/null
 BYTES=$(find "$CORPUS/" -type f -iname '*.vek' -print0 | xargs -0 stat -c %s | awk '{s += $1} END {print s}')
 find "$CORPUS/" -type f -iname '*.vek' -print0 | xargs -0 cat > /dev/null  # warm the cache
 
@@ -65,10 +78,9 @@ trap 'rm -rf "$OUT"' EXIT
 RG=0
 command -v rg > /dev/null && RG=1
 
-# The read limit: best of limits.c's repetitions, MB/s of the same bytes.
+# The read limit: best of read_limit's rounds, MB/s of the same bytes.
 find "$CORPUS/" -type f -iname '*.vek' -print0 > "$OUT/list0"
-cc -O2 -o "$OUT/limits" "$TOOLS/limits.c"
-read_limit() { "$OUT/limits" "$1" | awk '$1 == "read" {print $2}'; }
+read_limit() { "$BUILD/bench/read_limit" "$1" | awk '$1 == "read" {print $2}'; }
 # Two loops at once over the two halves of the list: what two threads could read at most.
 python3 - "$OUT/list0" <<'PY'
 import sys
@@ -101,9 +113,9 @@ for set in $SETS; do
   done
   RSS[$set]="${rss[*]}"
   if ((RG)); then
-    got=$(bash "$TOOLS/peers.sh" run rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
+    got=$(bash "$ROOT/bench/peer.sh" rg-pipe-j1 "$CORPUS" "${words[@]}" | wc -l)
     [[ $got == "$expected" ]] || { echo "bench.sh: set $set, rg-pipe-j1: $got hits, manifest says $expected" >&2; exit 1; }
-    printf '%s\trg\t%s\0%s\0%s\0%s' "$set" bash "$TOOLS/peers.sh" run rg-pipe-j1 >> "$OUT/commands"
+    printf '%s\trg\t%s\0%s\0%s' "$set" bash "$ROOT/bench/peer.sh" rg-pipe-j1 >> "$OUT/commands"
     printf '\0%s' "$CORPUS" "${words[@]}" >> "$OUT/commands"
     printf '\n' >> "$OUT/commands"
   fi
@@ -133,7 +145,7 @@ LIMIT2=$(sort -rn "$OUT/limit2" | head -1)
 
 echo "# $(date -u +%F), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "# corpus $CORPUS: $BYTES bytes; $RUNS runs each, taking turns; median wall time, output to a pipe"
-echo "# read limit (limits.c, open/read/close, best of 5, before and after the runs): one loop $LIMIT1 MB/s ($(paste -sd/ "$OUT/limit1")), two loops at once $LIMIT2 MB/s ($(paste -sd/ "$OUT/limit2"))"
+echo "# read limit (read_limit, open/read/close, best of 5, before and after the runs): one loop $LIMIT1 MB/s ($(paste -sd/ "$OUT/limit1")), two loops at once $LIMIT2 MB/s ($(paste -sd/ "$OUT/limit2"))"
 echo "# \"of limit\": a thread count's best run against the one-loop limit's best"
 echo
 header="| set | keywords | hits"
@@ -163,6 +175,38 @@ if label + "/rg" in times:
 print("| " + " | ".join(row) + " |")
 PY
 done
+
+if ((COLD)); then
+  # Each command once after the page cache was dropped; the limit once the same way.
+  python3 - "$OUT/commands" "$BYTES" "$BUILD/bench/read_limit" "$OUT/list0" <<'PY'
+import os, subprocess, sys, time
+def drop():
+    os.sync()
+    with open("/proc/sys/vm/drop_caches", "w") as f:
+        f.write("3\n")
+def timed(argv):
+    drop()
+    start = time.perf_counter()
+    with subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL) as run:
+        while run.stdout.read(1 << 20):
+            pass
+    return time.perf_counter() - start
+nbytes = int(sys.argv[2])
+limit = timed([sys.argv[3], sys.argv[4], "1"])
+print()
+print("# cold page cache (dropped before each run, one run each): read limit %.0f MB/s (%.2f s)" % (nbytes / limit / 1e6, limit))
+print()
+rows, tools = {}, []
+for line in open(sys.argv[1], encoding="utf-8"):
+    label, name, argv = line.rstrip("\n").split("\t", 2)
+    tools += [name] if name not in tools else []
+    rows.setdefault(label, {})[name] = timed(argv.split("\0"))
+print("| set | " + " | ".join("%s s (MB/s)" % t for t in tools) + " |")
+print("|---|" + "---:|" * len(tools))
+for label, times in rows.items():
+    print("| %s | " % label + " | ".join("%.2f (%.0f)" % (times[t], nbytes / times[t] / 1e6) for t in tools) + " |")
+PY
+fi
 
 ((SLOW)) || exit 0
 echo

@@ -3,8 +3,10 @@
 #include <commctrl.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "event_pump.h"
+#include "extended_path.h"
 #include "frm_vek_search.h"
 #include "message_box.h"
 #include "messages.h"
@@ -24,11 +26,13 @@ std::wstring ProgramFolder() {
     }
     path.resize(path.size() * 2);
   }
-  return std::filesystem::path(path).parent_path().wstring();
+  // Started through an extended-length path, the system gives it with its prefix, which the
+  // folder box must not show.
+  return std::filesystem::path(ShownPath(path)).parent_path().wstring();
 }
 
 int Main(HINSTANCE instance, int showCommand) {
-  const UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
+  UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
   if (instanceMutex && ::GetLastError() == ERROR_ALREADY_EXISTS) {
     ShowMessage(nullptr, kKindExclamation, kStartupErrorTitle, kMsgMultipleStart);
     return 0;
@@ -39,6 +43,7 @@ int Main(HINSTANCE instance, int showCommand) {
   ::InitCommonControlsEx(&controls);
 
   basVekSearch module;
+  module.instanceLock = std::move(instanceMutex);
   module.shared.gSearchPath = ToU16(ProgramFolder());
   // Geometry is kept in 96-DPI twips on every screen; the window scales it to the monitor.
   module.gTwipsPerPixelX = kTwipsPerPixel;
@@ -47,7 +52,11 @@ int Main(HINSTANCE instance, int showCommand) {
   frmVekSearch form(instance, module);
   form.QuitOnDestroy(true);
   form.Show(showCommand);
-  return RunMessageLoop(form.hwnd());
+  const int code = RunMessageLoop(form.hwnd());
+  // The window is closed and the lock given up. A result box's thread may still be taking a
+  // large result apart: the process ends without waiting for it, and the system frees it all
+  // at once. Nothing is ever written, so nothing can be lost.
+  ::ExitProcess(static_cast<UINT>(code));
 }
 
 }  // namespace vek::ui

@@ -8,6 +8,7 @@
 
 #include "layout.h"
 #include "search_core.h"
+#include "win32_handles.h"
 
 namespace vek::ui {
 
@@ -15,6 +16,8 @@ struct basVekSearch {
   SearchState shared;  // gSearchPath, gFileList, gFileCount, gCancel
   std::int32_t gTwipsPerPixelX = kTwipsPerPixel;
   std::int32_t gTwipsPerPixelY = kTwipsPerPixel;
+  // Held while the program runs; the window lets it go as soon as it closes.
+  UniqueHandle instanceLock;
 };
 
 // Names the running instance for the whole session of the user.

@@ -11,11 +11,13 @@ struct ControlDesign {
   int height;
 };
 
-inline constexpr ControlDesign kLblFilePath{150, 90, 1095, 225};
+// The labels end 15 twips short of the boxes below them and of the check box beside "Path：",
+// which the design lets them reach into: a pixel at 96 DPI, enough for rounding at any other.
+inline constexpr ControlDesign kLblFilePath{150, 90, 615, 195};
 inline constexpr ControlDesign kChkSubFolder{780, 45, 1905, 255};
 inline constexpr ControlDesign kTxtFilePath{150, 300, 2835, 315};
 inline constexpr ControlDesign kCmdDirectory{3990, 300, 375, 345};
-inline constexpr ControlDesign kLblKeyWord{150, 720, 1095, 255};
+inline constexpr ControlDesign kLblKeyWord{150, 720, 1095, 225};
 inline constexpr ControlDesign kTxtKeyWord{150, 960, 2835, 315};
 inline constexpr ControlDesign kCmdSearch{3540, 960, 855, 405};
 inline constexpr ControlDesign kLblSearchResult{150, 1530, 1095, 225};

@@ -1,17 +1,16 @@
 #include "explorer.h"
 
-#include <shellapi.h>
+#include <shlobj.h>
+
+#include "shell_item.h"
 
 namespace vek::ui {
 
-std::wstring ExplorerSelectParameters(const std::filesystem::path& file) {
-  // Quoted: a path may hold spaces and commas, which the browser would take apart.
-  return L"/select,\"" + file.wstring() + L"\"";
-}
-
-void ShowInExplorer(HWND owner, const std::filesystem::path& file) {
-  ::ShellExecuteW(owner, nullptr, L"explorer.exe", ExplorerSelectParameters(file).c_str(), nullptr,
-                  SW_SHOWNORMAL);
+// By item rather than by a command line for explorer.exe, whose path argument is cut at
+// MAX_PATH.
+void ShowInExplorer(HWND, const std::filesystem::path& file) {
+  if (const CoTaskMemPtr<ITEMIDLIST> item = ItemOfPath(file.native()))
+    ::SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0);
 }
 
 }  // namespace vek::ui

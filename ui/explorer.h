@@ -4,13 +4,10 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <string>
 
 namespace vek::ui {
 
-// The browser's arguments that open the file's folder with the file selected.
-std::wstring ExplorerSelectParameters(const std::filesystem::path& file);
-
+// Opens the file's folder with the file selected, at any path length. From a thread with COM.
 void ShowInExplorer(HWND owner, const std::filesystem::path& file);
 
 }  // namespace vek::ui

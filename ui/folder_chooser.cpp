@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "shell_item.h"
 #include "win32_handles.h"
 
 namespace vek::ui {
@@ -10,7 +11,7 @@ namespace vek::ui {
 std::wstring BrowseForFolder(HWND owner, std::wstring_view title, const std::wstring& startFolder) {
   std::wstring result = startFolder;
 
-  // The shell may write up to MAX_PATH characters into either buffer.
+  // The shell writes up to MAX_PATH characters of the item's name.
   wchar_t displayName[MAX_PATH] = {};
   const std::wstring titleText(title);
   BROWSEINFOW info = {};
@@ -23,12 +24,9 @@ std::wstring BrowseForFolder(HWND owner, std::wstring_view title, const std::wst
   info.lParam = reinterpret_cast<LPARAM>(startFolder.c_str());
   info.iImage = 0;
 
-  const CoTaskMemPtr<ITEMIDLIST> item(::SHBrowseForFolderW(&info));
-  if (item) {
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetPathFromIDListW(item.get(), path);
-    result = path;
-  }
+  // The path of any length: SHGetPathFromIDListW writes at most MAX_PATH characters.
+  if (const CoTaskMemPtr<ITEMIDLIST> item(::SHBrowseForFolderW(&info)); item)
+    result = PathOfItem(item.get());
   return result;
 }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "accessible_name.h"
 #include "bas_vek_search.h"
 #include "control_design.h"
 #include "count_format.h"
@@ -15,9 +16,9 @@
 #include "input_method.h"
 #include "input_rules.h"
 #include "layout.h"
-#include "line_number.h"
 #include "message_box.h"
 #include "messages.h"
+#include "process_memory.h"
 #include "res/resource_ids.h"
 #include "rich_edit.h"
 #include "rtf.h"
@@ -34,6 +35,11 @@ constexpr wchar_t kClassName[] = L"frmVekSearch";
 
 // Posted by the search thread once the search has returned.
 constexpr UINT kSearchDone = WM_APP + 1;
+// Posted by the line counter: wParam is the request it answered.
+constexpr UINT kLineCounted = WM_APP + 2;
+// Committed memory is looked at each time the search has kept this many more code units of
+// result lines.
+constexpr std::uint64_t kMemoryCheckUnits = std::uint64_t{8} << 20;
 
 constexpr UINT kProgressInterval = 100;  // ms
 // A slice of the result box is sized to load in about this time, so that the box answers
@@ -101,11 +107,14 @@ int Width(const RECT& rect) {
 
 }  // namespace
 
-frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem* fileSystem)
+frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem* fileSystem,
+                           Options options)
     : module_(module),
       instance_(instance),
       separator_(ThousandSeparator()),
-      fileSystem_(fileSystem != nullptr ? *fileSystem : ownFileSystem_) {
+      fileSystem_(fileSystem != nullptr ? *fileSystem : ownFileSystem_),
+      memory_(std::move(options.memory)) {
+  if (!memory_.inUse) memory_.inUse = ProcessMemoryInUse;
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = WindowProc;
@@ -123,6 +132,7 @@ frmVekSearch::frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem*
     throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                             "frmVekSearch");
   }
+  lineCounter_.emplace(fileSystem_, hwnd_, kLineCounted);
 }
 
 frmVekSearch::~frmVekSearch() {
@@ -163,6 +173,13 @@ LRESULT CALLBACK frmVekSearch::ControlProc(HWND control, UINT message, WPARAM wP
   if (message == WM_SETCURSOR && reinterpret_cast<frmVekSearch*>(self)->OnSetCursor()) {
     return TRUE;
   }
+  // A control moved with its redraw done at once would have the system erase and frame what it
+  // uncovers of its siblings there and then: for the result box that is a message sent to the
+  // box's thread, and the window would wait for a box that is busy. The window has its whole
+  // area drawn again after every layout instead (RedrawLater), each thread drawing its own part.
+  if (message == WM_WINDOWPOSCHANGING) {
+    reinterpret_cast<WINDOWPOS*>(lParam)->flags |= SWP_NOREDRAW | SWP_DEFERERASE;
+  }
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(control, ControlProc, id);
   return ::DefSubclassProc(control, message, wParam, lParam);
 }
@@ -174,11 +191,15 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ApplyDpi(WindowDpi(hwnd_));
       Form_Load();
       return 0;
+    case WM_WINDOWPOSCHANGING:
+      // As for the controls (ControlProc): a resize that drew at once would erase and frame the
+      // result box by messages sent to its thread; WM_SIZE has it all drawn again instead.
+      reinterpret_cast<WINDOWPOS*>(lParam)->flags |= SWP_NOREDRAW | SWP_DEFERERASE;
+      break;
     case WM_SIZE:
       ::SendMessageW(controls_.StatusBar1, WM_SIZE, 0, 0);  // docks it to the bottom edge
-      // The bar repaints only what it gained, which would leave its old size grip drawn.
-      ::InvalidateRect(controls_.StatusBar1, nullptr, TRUE);
       Form_Resize();
+      RedrawLater();
       return 0;
     case WM_DPICHANGED: {
       ApplyDpi(HIWORD(wParam));
@@ -186,6 +207,7 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, Width(suggested),
                      Height(suggested), SWP_NOZORDER | SWP_NOACTIVATE);
       Form_Resize();
+      RedrawLater();
       return 0;
     }
     case WM_COMMAND:
@@ -202,7 +224,7 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnActivate(LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0);
       return 0;
     case WM_SETFOCUS:
-      ::SetFocus(lastFocus_ != nullptr ? lastFocus_ : controls_.chkSubFolder);
+      Focus(lastFocus_ != nullptr ? lastFocus_ : controls_.chkSubFolder);
       return 0;
     case WM_SETCURSOR:
       if (OnSetCursor()) return TRUE;
@@ -214,12 +236,25 @@ LRESULT frmVekSearch::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnSearchDone();
       return 0;
     case kBoxSliceLoaded:
-      OnSliceLoaded(wParam, std::chrono::microseconds(lParam));
+      OnSliceLoaded(reinterpret_cast<HWND>(lParam), wParam);
       return 0;
-    case kBoxSetCursor:
-      return OnSetCursor() ? TRUE : FALSE;
+    case kBoxCaretLine:
+      rtbSearchResult_SelChange(reinterpret_cast<HWND>(lParam), wParam);
+      return 0;
+    case kLineCounted:
+      OnLineCounted(wParam);
+      return 0;
     case kBoxDoubleClick:
-      rtbSearchResult_DblClick();
+      rtbSearchResult_DblClick(reinterpret_cast<HWND>(lParam), wParam);
+      return 0;
+    case kBoxCopyRefused:
+      if (reinterpret_cast<HWND>(lParam) == controls_.rtbSearchResult) {
+        ShowMessage(hwnd_, kKindExclamation, kCopyErrorTitle, kMsgCopyTooLarge);
+      }
+      return 0;
+    case kBoxLeft:
+      --boxesInWindow_;
+      if (closing_) DestroyOnceBoxesLeft();
       return 0;
     case WM_TIMER:
       if (wParam == kProgressTimer) ShowProgress();
@@ -258,10 +293,6 @@ void frmVekSearch::OnEnterKey() {
 }
 
 void frmVekSearch::OnNotify(const NMHDR& header) {
-  if (header.hwndFrom == controls_.rtbSearchResult && header.code == EN_SELCHANGE) {
-    rtbSearchResult_SelChange();
-    return;
-  }
   if (header.hwndFrom != controls_.StatusBar1 || header.code != NM_CLICK) return;
   // The panel is found from the click point: the item index the bar reports is not reliable
   // on every version of the control.
@@ -283,13 +314,36 @@ void frmVekSearch::OnActivate(bool active) {
     if (focus != nullptr && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
     return;
   }
-  ::SetFocus(lastFocus_ != nullptr ? lastFocus_ : controls_.chkSubFolder);
+  Focus(lastFocus_ != nullptr ? lastFocus_ : controls_.chkSubFolder);
 }
 
+// The result box takes the focus on its own thread: set from here, the focus would move by a
+// message sent to the box's thread, which may be busy.
+void frmVekSearch::Focus(HWND control) {
+  if (control == controls_.rtbSearchResult && box_) {
+    box_->TakeFocus();
+  } else {
+    ::SetFocus(control);
+  }
+}
+
+// The hourglass while the search runs; while the box fills, the arrow with the small
+// hourglass: the user may scroll, select, copy, search again or cancel.
 bool frmVekSearch::OnSetCursor() {
-  if (!Searching()) return false;
-  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  if (stage_ == Stage::Idle) return false;
+  ::SetCursor(::LoadCursorW(nullptr, stage_ == Stage::Searching ? IDC_WAIT : IDC_APPSTARTING));
   return true;
+}
+
+void frmVekSearch::SetStage(Stage stage) {
+  stage_ = stage;
+  const BoxPointer pointer = stage == Stage::Searching ? BoxPointer::Wait
+                             : stage == Stage::Filling ? BoxPointer::AppStarting
+                                                       : BoxPointer::Arrow;
+  for (const auto* box : {&box_, &nextBox_}) {
+    if (*box) (*box)->SetPointer(pointer);
+  }
+  if (!OnSetCursor()) ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void frmVekSearch::CreateControls() {
@@ -315,35 +369,58 @@ void frmVekSearch::CreateControls() {
   c.lblKeyWord = create(L"STATIC", L"検索文字列：", kLabel, 0, kIdLblKeyWord);
   c.txtKeyWord = create(L"EDIT", L"", kTextBox, WS_EX_CLIENTEDGE, kIdTxtKeyWord);
   c.cmdSearch = create(L"BUTTON", L"検索", kButton, 0, kIdCmdSearch);
-  c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
+  // Each box comes right after its label among the siblings: a screen reader names a box by
+  // the label before it. The count goes first, as labels are no tab stops that changes no
+  // other order. The labels end above the boxes and left of the check box (control_design.h),
+  // so that, above them in the order, they clip no border.
   c.lblSearchCount = create(L"STATIC", L"問", kLabel, 0, kIdLblSearchCount);
-  box_ = std::make_unique<ResultBoxThread>(hwnd_, kIdRtbSearchResult, nullptr, true);
+  c.lblSearchResult = create(L"STATIC", L"検索結果：", kLabel, 0, kIdLblSearchResult);
+  box_ = MakeBox(/*visible=*/true);
   c.rtbSearchResult = box_->Box();
+  NameForScreenReaders(c.rtbSearchResult, L"検索結果：");
   c.StatusBar1 = create(STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, 0, kIdStatusBar1);
-  // The design lets labels reach into the boxes below them; with every control clipping its
-  // siblings, the labels go to the bottom so that boxes and buttons are drawn whole. Labels
-  // are no tab stops, so the tab order stays the creation order.
-  for (const HWND label : {c.lblFilePath, c.lblKeyWord, c.lblSearchResult, c.lblSearchCount}) {
-    ::SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+std::unique_ptr<ResultBoxThread> frmVekSearch::MakeBox(bool visible) {
+  ++boxesInWindow_;  // until it says it has left
+  return std::make_unique<ResultBoxThread>(hwnd_, kIdRtbSearchResult, visible, memory_);
+}
+
+// Moved by the box's own thread: a box laying out a large result again after a resize takes
+// seconds, and the window does not wait for it.
+void frmVekSearch::PlaceBox(HWND box, const RECT& place) {
+  boxPlace_ = place;
+  ::SetWindowPos(box, nullptr, place.left, place.top, Width(place), Height(place),
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+}
+
+// The window's own controls are invalidated from here, the box by its own thread: invalidated
+// from here, its frame would be drawn by a message sent to its thread.
+void frmVekSearch::RedrawLater() {
+  constexpr UINT kLater = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME;
+  ::RedrawWindow(hwnd_, nullptr, nullptr, kLater | RDW_NOCHILDREN);
+  const Controls& c = controls_;
+  for (const HWND control :
+       {c.lblFilePath, c.chkSubFolder, c.txtFilePath, c.cmdDirectory, c.lblKeyWord, c.txtKeyWord,
+        c.cmdSearch, c.lblSearchResult, c.lblSearchCount, c.StatusBar1}) {
+    ::RedrawWindow(control, nullptr, nullptr, kLater);
   }
+  if (box_) box_->Redraw();
 }
 
 void frmVekSearch::ReplaceResultBox() {
   const HWND old = controls_.rtbSearchResult;
   const bool hadFocus = ::GetFocus() == old;
-  const RECT place = [old] {
-    RECT rect;
-    ::GetWindowRect(old, &rect);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(old), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-  }();
   const HWND box = nextBox_->Box();
-  // Same place in the tab order and on screen.
-  ::SetWindowPos(box, old, place.left, place.top, Width(place), Height(place),
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  // Just before the old box: the same place in the tab order, and drawn over it until the old
+  // box's thread has taken it away. The new box has done nothing yet, so it answers at once.
+  const HWND before = ::GetWindow(old, GW_HWNDPREV);
+  ::SetWindowPos(box, before != nullptr ? before : HWND_TOP, boxPlace_.left, boxPlace_.top,
+                 Width(boxPlace_), Height(boxPlace_), SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  NameForScreenReaders(box, L"検索結果：");
   controls_.rtbSearchResult = box;
   if (lastFocus_ == old) lastFocus_ = box;
-  if (hadFocus) ::SetFocus(box);
+  if (hadFocus) nextBox_->TakeFocus();
   // The old box goes on its own thread: destroying a large one takes long.
   box_ = std::move(nextBox_);
 }
@@ -357,14 +434,15 @@ void frmVekSearch::ApplyDpi(UINT dpi) {
   UniqueFont font = CreatePointFont(L"ＭＳ ゴシック", 9, dpi);
   UniqueFont directoryFont = CreatePointFont(L"ＭＳ 明朝", 6, dpi);
   const Controls& c = controls_;
+  // The result box keeps its own font, in points, and follows the DPI on its own thread.
   for (const HWND control :
        {c.lblFilePath, c.chkSubFolder, c.txtFilePath, c.lblKeyWord, c.txtKeyWord, c.cmdSearch,
-        c.lblSearchResult, c.lblSearchCount, c.rtbSearchResult, c.StatusBar1}) {
+        c.lblSearchResult, c.lblSearchCount, c.StatusBar1}) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   }
   ::SendMessageW(c.cmdDirectory, WM_SETFONT, reinterpret_cast<WPARAM>(directoryFont.get()), TRUE);
-  if (nextBox_) {
-    ::SendMessageW(nextBox_->Box(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  for (const auto* box : {&box_, &nextBox_}) {
+    if (*box) (*box)->SetDpi(dpi);
   }
   font_ = std::move(font);
   directoryFont_ = std::move(directoryFont);
@@ -382,14 +460,16 @@ void frmVekSearch::ApplyDpi(UINT dpi) {
   place(c.cmdSearch, kCmdSearch);
   place(c.lblSearchResult, kLblSearchResult);
   place(c.lblSearchCount, kLblSearchCount);
-  place(c.rtbSearchResult, kRtbSearchResult);
+  const int left = Pixels(kRtbSearchResult.left), top = Pixels(kRtbSearchResult.top);
+  PlaceBox(c.rtbSearchResult, {left, top, left + Pixels(kRtbSearchResult.width),
+                               top + Pixels(kRtbSearchResult.height)});
 
   // The second panel takes the rest of the bar: it has whole sentences to show.
   int edges[2] = {Pixels(kPanel1Width), -1};
   ::SendMessageW(c.StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(edges));
   ::SendMessageW(c.StatusBar1, SB_SETTEXTW, 0 | SBT_POPOUT, reinterpret_cast<LPARAM>(L"Cancel"));
-  ::SendMessageW(c.StatusBar1, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(L""));
   ::SendMessageW(c.StatusBar1, WM_SIZE, 0, 0);
+  RedrawLater();
 }
 
 void frmVekSearch::Form_Load() {
@@ -433,52 +513,74 @@ void frmVekSearch::Form_Resize() {
         Pixels(kCmdSearch.height));
   place(c.cmdDirectory, layout->cmdDirectoryLeft, kCmdDirectory.top, kCmdDirectory.width,
         Pixels(kCmdDirectory.height));
-  RECT result;
-  ::GetWindowRect(c.rtbSearchResult, &result);
-  place(c.rtbSearchResult, kRtbSearchResult.left, kRtbSearchResult.top,
-        layout->rtbSearchResultWidth,
-        layout->rtbSearchResultHeight ? Pixels(*layout->rtbSearchResultHeight) : Height(result));
+  const int left = Pixels(kRtbSearchResult.left), top = Pixels(kRtbSearchResult.top);
+  PlaceBox(c.rtbSearchResult,
+           {left, top, left + Pixels(layout->rtbSearchResultWidth),
+            layout->rtbSearchResultHeight ? top + Pixels(*layout->rtbSearchResultHeight)
+                                          : boxPlace_.bottom});
   place(c.lblSearchCount, layout->lblSearchCountLeft, kLblSearchCount.top, kLblSearchCount.width,
         Pixels(kLblSearchCount.height));
 }
 
+// The window leaves the screen and gives up the single-instance lock at once, so that the
+// program can be started again straight away. A result box may take long to be destroyed on its
+// own thread: the program ends without waiting for it (it wrote nothing, so nothing is lost),
+// and a window hosted by another program goes once its boxes have left it.
 void frmVekSearch::Form_QueryUnload() {
+  ::ShowWindow(hwnd_, SW_HIDE);
+  module_.instanceLock.reset();
   if (stage_ == Stage::Searching) {
     // The search thread still uses gFileList: it is told to stop, and the window closes once
-    // it has returned. Gone from the screen already, and no result will be shown.
+    // it has returned, without showing a result on the way.
     module_.shared.gCancel = true;
     worker_.request_stop();
     closeAfterSearch_ = true;
-    ::ShowWindow(hwnd_, SW_HIDE);
     return;
   }
-  stage_ = Stage::Idle;  // a fill in progress ends here
+  SetStage(Stage::Idle);  // a fill in progress ends here
   auto& fileList = module_.shared.gFileList;
   fileList.resize(1);
   decltype(module_.shared.gFileList)().swap(fileList);
-  ::DestroyWindow(hwnd_);
+  closing_ = true;
+  box_.reset();
+  nextBox_.reset();
+  if (quitOnDestroy_) {
+    ::PostQuitMessage(0);
+    return;
+  }
+  DestroyOnceBoxesLeft();
+}
+
+void frmVekSearch::DestroyOnceBoxesLeft() {
+  if (boxesInWindow_ <= 0 && hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 
 void frmVekSearch::cmdSearch_Click() {
-  if (Searching()) return;  // one search at a time
+  if (stage_ == Stage::Searching) return;  // one search at a time
+  // A refused input leaves a fill going on; an accepted one ends it here.
   if (!ValidateInput()) return;
+  if (stage_ == Stage::Filling) box_->StopLoading();
 
   const std::u16string keywordText = ToU16(WindowText(controls_.txtKeyWord));
   const std::u16string folderText = ToU16(WindowText(controls_.txtFilePath));
   const bool subFolders = ::SendMessageW(controls_.chkSubFolder, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  stage_ = Stage::Searching;
+  // Made while the search runs, so that the result does not wait for it.
+  nextBox_ = MakeBox(/*visible=*/false);
+  nextBox_->SetDpi(dpi_);
+  SetStage(Stage::Searching);
   started_ = std::chrono::steady_clock::now();
-  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
   keywords_ = SplitKeywords(keywordText);
   progress_.emplace();
   failure_ = nullptr;
   found_ = {};
   sources_ = {};
+  hits_ = 0;
+  keptUnits_ = 0;
+  memoryChecked_ = 0;
+  keepLines_ = true;
+  caretRequest_ = 0;
   ShowProgress();
   ::SetTimer(hwnd_, kProgressTimer, kProgressInterval, nullptr);
-  // Made while the search runs, so that the result does not wait for it.
-  nextBox_ =
-      std::make_unique<ResultBoxThread>(hwnd_, kIdRtbSearchResult, font_.get(), /*visible=*/false);
 
   const HWND window = hwnd_;
   worker_ = std::jthread([this, window, keywordText, folderText, subFolders](std::stop_token stop) {
@@ -486,7 +588,7 @@ void frmVekSearch::cmdSearch_Click() {
       SearchOptions options;
       options.progress = &*progress_;
       options.stop = std::move(stop);
-      options.onFile = [this](FileResults& file) { sources_.Add(file, found_); };
+      options.onFile = [this](FileResults& file) { KeepFoundLines(file); };
       outcome_ =
           RunSearch(module_.shared, keywordText, folderText, subFolders, fileSystem_, {}, options);
     } catch (...) {
@@ -496,6 +598,18 @@ void frmVekSearch::cmdSearch_Click() {
   });
 }
 
+// On the search's delivering thread. The lines are kept for the box up to half the memory
+// budget, the other half being the box's: lines past that could never be shown.
+void frmVekSearch::KeepFoundLines(FileResults& file) {
+  hits_ += file.hits;
+  if (!keepLines_) return;
+  for (const std::u16string& line : file.lines) keptUnits_ += line.size() + 1;
+  sources_.Add(file, found_);
+  if (keptUnits_ - memoryChecked_ < kMemoryCheckUnits) return;
+  memoryChecked_ = keptUnits_;
+  keepLines_ = memory_.inUse() <= memory_.bytes / 2;
+}
+
 void frmVekSearch::OnSearchDone() {
   if (stage_ != Stage::Searching) return;
   worker_.join();
@@ -503,7 +617,7 @@ void frmVekSearch::OnSearchDone() {
   found_.emplace_back();
   content_ = std::make_shared<const BoxContent>(BoxContent{std::exchange(found_, {}), keywords_});
   if (closeAfterSearch_ || failure_) {
-    stage_ = Stage::Idle;
+    SetStage(Stage::Idle);
     nextBox_.reset();  // no result to show
     outcome_ = {};
     if (std::exchange(closeAfterSearch_, false)) {
@@ -514,19 +628,22 @@ void frmVekSearch::OnSearchDone() {
   }
 
   ReplaceResultBox();
-  const std::int64_t count = HitCount(content_->results);
-  if (count == 0) {
+  cut_ = DisplayCut::None;
+  filled_ = 0;
+  filledUnits_ = 0;
+  if (hits_ == 0) {
     SetPlainText(controls_.rtbSearchResult, L"Nothing");
     ::SetWindowTextW(controls_.lblSearchCount, L"");
-    EndSearch();
+    EndSearch(DisplayCut::None);
     return;
   }
-  ::SetFocus(controls_.rtbSearchResult);
-  ::SetWindowTextW(controls_.lblSearchCount, ToWide(FormatHitCount(count, separator_)).c_str());
-  stage_ = Stage::Filling;
-  filled_ = 0;
+  Focus(controls_.rtbSearchResult);
+  ::SetWindowTextW(controls_.lblSearchCount,
+                   ToWide(FormatHitCount(static_cast<std::int64_t>(hits_), separator_)).c_str());
+  SetStage(Stage::Filling);
   sliceLines_ = kFirstSliceLines;
-  ShowStatus(FillStatusText(0, count, separator_));
+  memoryBeforeFill_ = memory_.inUse();
+  ShowStatus(FillStatusText(0, static_cast<std::int32_t>(hits_), separator_));
   FillStep();
 }
 
@@ -535,39 +652,77 @@ void frmVekSearch::FillStep() {
   box_->Load(content_, filled_, std::min(lines, filled_ + sliceLines_));
 }
 
-void frmVekSearch::OnSliceLoaded(std::size_t filled, std::chrono::microseconds took) {
-  if (stage_ != Stage::Filling) return;
+// Whether the box may take the next slice and the process still have room to copy all the box
+// shows: each line is reckoned to cost what the lines so far have cost on average.
+bool frmVekSearch::NextSliceFits() const {
+  const std::size_t lines = content_->results.size() - 1;
+  const std::size_t next = std::min(lines, filled_ + sliceLines_);
+  std::uint64_t nextUnits = filledUnits_;
+  for (std::size_t line = filled_; line < next; ++line) {
+    nextUnits += content_->results[line].size() + 1;
+  }
+  const std::uint64_t inUse = memory_.inUse();
+  const std::uint64_t perLine =
+      filled_ == 0 || inUse <= memoryBeforeFill_ ? 0 : (inUse - memoryBeforeFill_) / filled_;
+  return inUse + perLine * (next - filled_) + nextUnits * kCopyBytesPerCharacter <= memory_.bytes;
+}
+
+void frmVekSearch::OnSliceLoaded(HWND box, std::size_t filled) {
+  if (box != controls_.rtbSearchResult || filled <= filled_) return;
+  for (std::size_t line = filled_; line < filled; ++line) {
+    filledUnits_ += content_->results[line].size() + 1;
+  }
   filled_ = filled;
+  if (stage_ != Stage::Filling) {
+    // A slice that was on its way when the fill stopped: the panel counts what the box shows.
+    if (cut_ != DisplayCut::None) ShowSummary();
+    return;
+  }
   // The next slice sized to the time this one took: a slow slice shrinks the next one at once,
   // a quick one lets it grow by at most double, so that one lucky slice cannot make a long one.
   using Seconds = std::chrono::duration<double>;
+  const std::chrono::microseconds took = box_->SliceTime();
   const double scale =
       std::min(Seconds(kSliceTime) / Seconds(std::max(took, std::chrono::microseconds(1))), 2.0);
   sliceLines_ =
       std::max(kMinSliceLines, static_cast<std::size_t>(static_cast<double>(sliceLines_) * scale));
   const std::size_t lines = content_->results.size() - 1;
-  ShowStatus(FillStatusText(static_cast<std::int32_t>(filled_), static_cast<std::int32_t>(lines),
-                            separator_));
   if (filled_ == lines) {
-    EndSearch();
+    EndSearch(lines < hits_ ? DisplayCut::Bound : DisplayCut::None);
     return;
   }
+  if (!NextSliceFits()) {
+    box_->StopLoading();
+    EndSearch(DisplayCut::Bound);
+    return;
+  }
+  ShowStatus(FillStatusText(static_cast<std::int32_t>(filled_), static_cast<std::int32_t>(hits_),
+                            separator_));
   FillStep();
 }
 
-void frmVekSearch::EndSearch() {
-  stage_ = Stage::Idle;
+void frmVekSearch::EndSearch(DisplayCut cut) {
+  SetStage(Stage::Idle);
+  cut_ = cut;
   const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started_);
   // The hint takes the summary's place: when nothing was found it is what the user needs.
-  const std::u16string hint = FullWidthSpaceHint(keywords_, HitCount(content_->results));
-  summary_ = hint.empty() ? SummaryStatusText(progress_->filesSearched, took.count(),
-                                              outcome_.walkCancelled, separator_)
-                          : hint;
-  ShowStatus(summary_);
-  ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+  const std::u16string hint = FullWidthSpaceHint(keywords_, hits_ == 0 ? 0 : 1);
+  searchSummary_ = hint.empty() ? SummaryStatusText(progress_->filesSearched, took.count(),
+                                                    outcome_.walkCancelled, separator_)
+                                : hint;
+  ShowSummary();
   const SearchOutcome outcome = std::exchange(outcome_, {});
   if (!outcome.problems.empty()) ReportProblems(outcome.problems);
+}
+
+void frmVekSearch::ShowSummary() {
+  summary_ = searchSummary_;
+  if (cut_ != DisplayCut::None) {
+    summary_ += u"　" + ShownLinesText(cut_, static_cast<std::int64_t>(filled_),
+                                       static_cast<std::int64_t>(hits_), separator_);
+  }
+  ShowStatus(summary_);
 }
 
 void frmVekSearch::ShowProgress() {
@@ -594,31 +749,34 @@ void frmVekSearch::ReportProblems(const std::vector<SearchProblem>& problems) {
   ShowMessage(hwnd_, kKindExclamation, kSearchWarningTitle, ProblemReportText(lines));
 }
 
-std::optional<ResultSources::Source> frmVekSearch::CaretLineSource() const {
-  CHARRANGE selection = {};
-  ::SendMessageW(controls_.rtbSearchResult, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
-  const LRESULT line =
-      ::SendMessageW(controls_.rtbSearchResult, EM_EXLINEFROMCHAR, 0, selection.cpMin);
-  return sources_.Find(static_cast<std::size_t>(line));
-}
-
-// Back to the summary when the caret is on no result line: a path left standing would read
-// as belonging to wherever the caret is now.
-void frmVekSearch::rtbSearchResult_SelChange() {
-  if (stage_ != Stage::Idle) return;  // the search thread may still be adding sources
-  const std::optional<ResultSources::Source> source = CaretLineSource();
+// The box reports the result line under the caret. The file's path shows at once, its line
+// number once the counter has read that far into the file; back to the summary when the caret
+// is on no result line: a path left standing would read as belonging to wherever the caret is.
+// Until the search has returned, its thread may still be adding sources.
+void frmVekSearch::rtbSearchResult_SelChange(HWND box, WPARAM line) {
+  if (box != controls_.rtbSearchResult || stage_ != Stage::Idle) return;
+  caretRequest_ = 0;
+  const std::optional<ResultSources::Source> source =
+      line == kNoResultLine ? std::nullopt : sources_.Find(line);
   if (!source) {
     ShowStatus(summary_);
     return;
   }
-  // Counted on demand: only the line the user looks at costs a read of its file.
-  ShowStatus(LineSourceText(PathText(*source->file),
-                            LineNumberAt(fileSystem_, *source->file, source->offset), separator_));
+  caretPath_ = PathText(*source->file);
+  ShowStatus(LineSourceText(caretPath_, std::nullopt, separator_));
+  caretRequest_ = lineCounter_->Request(*source->file, source->offset);
 }
 
-void frmVekSearch::rtbSearchResult_DblClick() {
-  if (stage_ != Stage::Idle) return;
-  if (const std::optional<ResultSources::Source> source = CaretLineSource()) {
+void frmVekSearch::OnLineCounted(std::uint64_t request) {
+  if (request != caretRequest_) return;
+  if (const auto line = lineCounter_->Answer(request)) {
+    ShowStatus(LineSourceText(caretPath_, *line, separator_));
+  }
+}
+
+void frmVekSearch::rtbSearchResult_DblClick(HWND box, WPARAM line) {
+  if (box != controls_.rtbSearchResult || stage_ == Stage::Searching) return;
+  if (const std::optional<ResultSources::Source> source = sources_.Find(line)) {
     ShowInExplorer(hwnd_, *source->file);
   }
 }
@@ -645,8 +803,14 @@ void frmVekSearch::cmdDirectory_Click() {
   if (!chosen.empty()) ::SetWindowTextW(controls_.txtFilePath, chosen.c_str());
 }
 
+// The first panel cancels the walk; while the box fills, it ends the fill: the box keeps what
+// it shows and the panel says how much that is.
 void frmVekSearch::StatusBar1_PanelClick(int panel) {
-  if (panel == 1) module_.shared.gCancel = true;
+  if (panel != 1) return;
+  module_.shared.gCancel = true;
+  if (stage_ != Stage::Filling) return;
+  box_->StopLoading();
+  EndSearch(DisplayCut::Cancelled);
 }
 
 }  // namespace vek::ui

@@ -14,9 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include "line_counter.h"
 #include "result_box_thread.h"
 #include "result_sources.h"
 #include "search_core.h"
+#include "status_text.h"
 #include "win32_handles.h"
 #include "win_file_system.h"
 
@@ -43,9 +45,17 @@ class frmVekSearch {
   // Refreshes the progress panel while a search runs.
   static constexpr UINT_PTR kProgressTimer = 1;
 
+  struct Options {
+    // What the program may take of the machine's memory: the result box fills up to it, and a
+    // search keeps result lines for the box up to half of it. Measured in the process's own
+    // committed memory unless the meter is given.
+    MemoryBudget memory;
+  };
+
   // Creates the window, still hidden, and runs Form_Load. Searches read through `fileSystem`
   // when one is given (it must allow calls from several threads), the real one otherwise.
-  frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem* fileSystem = nullptr);
+  frmVekSearch(HINSTANCE instance, basVekSearch& module, FileSystem* fileSystem = nullptr,
+               Options options = {});
   ~frmVekSearch();
   frmVekSearch(const frmVekSearch&) = delete;
   frmVekSearch& operator=(const frmVekSearch&) = delete;
@@ -63,7 +73,7 @@ class frmVekSearch {
 
  private:
   // A search runs on a thread of its own, then the result box, on a thread of its own too,
-  // fills a slice at a time; the window answers all along.
+  // fills a slice at a time; the window answers all along. A new search or Cancel ends a fill.
   enum class Stage { Idle, Searching, Filling };
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,11 +85,17 @@ class frmVekSearch {
   void OnNotify(const NMHDR& header);
   void OnActivate(bool active);
   bool OnSetCursor();
+  void SetStage(Stage stage);
 
   void CreateControls();
+  std::unique_ptr<ResultBoxThread> MakeBox(bool visible);
+  void PlaceBox(HWND box, const RECT& place);
   void ReplaceResultBox();
   void ApplyDpi(UINT dpi);
   int Pixels(double twips) const;
+  void DestroyOnceBoxesLeft();
+  void RedrawLater();
+  void Focus(HWND control);
 
   void Form_Load();
   void Form_Resize();
@@ -88,16 +104,19 @@ class frmVekSearch {
   void cmdDirectory_Click();
   void StatusBar1_PanelClick(int panel);
   bool ValidateInput();
+  void KeepFoundLines(FileResults& file);
   void OnSearchDone();
   void FillStep();
-  void OnSliceLoaded(std::size_t filled, std::chrono::microseconds took);
-  void EndSearch();
+  bool NextSliceFits() const;
+  void OnSliceLoaded(HWND box, std::size_t filled);
+  void EndSearch(DisplayCut cut);
+  void ShowSummary();
   void ShowProgress();
   void ShowStatus(const std::u16string& text);
   void ReportProblems(const std::vector<SearchProblem>& problems);
-  std::optional<ResultSources::Source> CaretLineSource() const;
-  void rtbSearchResult_SelChange();
-  void rtbSearchResult_DblClick();
+  void rtbSearchResult_SelChange(HWND box, WPARAM line);
+  void OnLineCounted(std::uint64_t request);
+  void rtbSearchResult_DblClick(HWND box, WPARAM line);
 
   basVekSearch& module_;
   HINSTANCE instance_;
@@ -111,8 +130,15 @@ class frmVekSearch {
   std::u16string separator_;  // the locale's thousands separator
   WinFileSystem ownFileSystem_;
   FileSystem& fileSystem_;
+  MemoryBudget memory_;
+  std::optional<LineCounter> lineCounter_;  // for the caret's line
+  std::uint64_t caretRequest_ = 0;          // the count the panel waits for, 0 for none
+  std::u16string caretPath_;
+  RECT boxPlace_ = {};  // where the result box goes; a busy box may not be there yet
+  int boxesInWindow_ = 0;
 
   Stage stage_ = Stage::Idle;
+  bool closing_ = false;
   bool closeAfterSearch_ = false;
   std::chrono::steady_clock::time_point started_;
   std::optional<SearchProgress> progress_;
@@ -123,12 +149,21 @@ class frmVekSearch {
   std::exception_ptr failure_;
   KeywordList keywords_;
   // The search thread's result lines and where they come from; the result lines move into
-  // the box's content once the search is done.
+  // the box's content once the search is done. Past half the memory budget the lines are
+  // only counted.
   ResultList found_;
   ResultSources sources_;
-  std::u16string summary_;                    // shown again when the caret leaves the result lines
-  std::size_t filled_ = 0;                    // result lines in the box so far
-  std::size_t sliceLines_ = 0;                // result lines in the next slice
+  std::uint64_t hits_ = 0;
+  std::uint64_t keptUnits_ = 0;      // code units of the lines kept
+  std::uint64_t memoryChecked_ = 0;  // keptUnits_ when memory was last looked at
+  bool keepLines_ = true;
+  std::u16string searchSummary_;   // what the search did
+  std::u16string summary_;         // and what the box shows: shown when the caret is on no line
+  std::size_t filled_ = 0;         // result lines in the box so far
+  std::uint64_t filledUnits_ = 0;  // their code units, paragraph marks included
+  std::uint64_t memoryBeforeFill_ = 0;
+  std::size_t sliceLines_ = 0;  // result lines in the next slice
+  DisplayCut cut_ = DisplayCut::None;
   std::unique_ptr<ResultBoxThread> box_;      // controls_.rtbSearchResult
   std::unique_ptr<ResultBoxThread> nextBox_;  // made while a search runs, for its result
   std::jthread worker_;                       // last: stopped and joined before the rest goes

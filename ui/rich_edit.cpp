@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <new>
 #include <string>
 #include <type_traits>
 
@@ -81,37 +82,59 @@ void ShowContextMenu(HWND box, LPARAM where) {
 
 // The selection as text and as RTF, put on the clipboard at once rather than left for the box to
 // render on request: the box's thread ends with its box, and a later request would find no one.
-void CopySelection(HWND box) {
+// A copy that does not fit the memory there is is refused as a whole, never half made.
+void CopySelection(HWND box, const CopyGuard* guard) {
   CHARRANGE selection = {};
   ::SendMessageW(box, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
   if (selection.cpMin == selection.cpMax) return;
-  // Each paragraph mark may become CR LF.
-  std::wstring text(2 * static_cast<std::size_t>(selection.cpMax - selection.cpMin) + 1, L'\0');
-  GETTEXTEX get = {};
-  get.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  get.flags = GT_SELECTION | GT_USECRLF;
-  get.codepage = 1200;  // UTF-16
-  text.resize(static_cast<std::size_t>(::SendMessageW(
-      box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()))));
-  const std::string rtf = StreamOutRtf(box, SF_RTF | SFF_SELECTION);
+  const auto characters = static_cast<std::size_t>(selection.cpMax - selection.cpMin);
+  const auto refuse = [guard] {
+    if (guard != nullptr && guard->refused) guard->refused();
+  };
+  if (guard != nullptr && guard->fits && !guard->fits(characters)) {
+    refuse();
+    return;
+  }
+  std::wstring text;
+  std::string rtf;
+  try {
+    // Each paragraph mark may become CR LF.
+    text.assign(2 * characters + 1, L'\0');
+    GETTEXTEX get = {};
+    get.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    get.flags = GT_SELECTION | GT_USECRLF;
+    get.codepage = 1200;  // UTF-16
+    text.resize(static_cast<std::size_t>(::SendMessageW(
+        box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()))));
+    rtf = StreamOutRtf(box, SF_RTF | SFF_SELECTION);
+  } catch (const std::bad_alloc&) {
+    refuse();
+    return;
+  }
 
   // A format is offered only with its data: a null handle would promise to render it later.
   const auto offer = [](UINT format, const void* data, std::size_t size) {
     const HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
-    if (memory == nullptr) return;
+    if (memory == nullptr) return false;
     void* const target = ::GlobalLock(memory);
     if (target != nullptr) {
       std::memcpy(target, data, size);
       ::GlobalUnlock(memory);
-      if (::SetClipboardData(format, memory) != nullptr) return;  // the clipboard owns it now
+      if (::SetClipboardData(format, memory) != nullptr) return true;  // the clipboard owns it now
     }
     ::GlobalFree(memory);
+    return false;
   };
   if (!::OpenClipboard(box)) return;
   ::EmptyClipboard();
-  offer(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-  offer(::RegisterClipboardFormatW(CF_RTF), rtf.c_str(), rtf.size() + 1);
+  // Japanese: a program that asks for CF_TEXT gets the text converted through code page 932.
+  const LCID japanese = MAKELCID(MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), SORT_DEFAULT);
+  const bool copied = offer(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t)) &&
+                      offer(::RegisterClipboardFormatW(CF_RTF), rtf.c_str(), rtf.size() + 1) &&
+                      offer(CF_LOCALE, &japanese, sizeof(japanese));
+  if (!copied) ::EmptyClipboard();
   ::CloseClipboard();
+  if (!copied) refuse();
 }
 
 bool IsCopyKey(WPARAM key) {
@@ -123,7 +146,8 @@ bool IsMenuKey(WPARAM key) {
 }
 
 LRESULT CALLBACK ReadOnlyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                 DWORD_PTR) {
+                                 DWORD_PTR data) {
+  const auto* guard = reinterpret_cast<const CopyGuard*>(data);
   switch (message) {
     case WM_GETDLGCODE: {
       LRESULT code = ::DefSubclassProc(box, message, wParam, lParam);
@@ -145,12 +169,12 @@ LRESULT CALLBACK ReadOnlyBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM l
         return 0;
       }
       if (message == WM_KEYDOWN && IsCopyKey(wParam)) {
-        CopySelection(box);
+        CopySelection(box, guard);
         return 0;
       }
       break;
     case WM_COPY:
-      CopySelection(box);
+      CopySelection(box, guard);
       return 0;
     case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
@@ -184,8 +208,9 @@ void Stream(HWND box, std::string_view rtf, WPARAM format) {
 
 }  // namespace
 
-void AttachReadOnlyBoxBehaviour(HWND box) {
-  ::SetWindowSubclass(box, ReadOnlyBoxProc, kReadOnlyBoxSubclass, 0);
+void AttachReadOnlyBoxBehaviour(HWND box, const CopyGuard* guard) {
+  ::SetWindowSubclass(box, ReadOnlyBoxProc, kReadOnlyBoxSubclass,
+                      reinterpret_cast<DWORD_PTR>(guard));
 }
 
 RichEditLibrary::RichEditLibrary() {

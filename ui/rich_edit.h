@@ -5,6 +5,8 @@
 
 #include <richedit.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,10 +42,18 @@ void AppendRtf(HWND box, std::string_view rtf);
 // it replaces had.
 void SetPlainText(HWND box, const wchar_t* text);
 
+// Whether a copy out of a box may go ahead: asked with the number of characters selected, and
+// told when the copy did not go ahead for lack of memory, so that the user can be told.
+struct CopyGuard {
+  std::function<bool(std::uint64_t characters)> fits;
+  std::function<void()> refused;
+};
+
 // Makes a read-only box behave like the window's other controls: Tab and Shift+Tab move the
 // focus on, Esc does nothing (the multi-line control would ask its window to close), and a
 // context menu with Copy and Select All opens on a right click, the menu key or Shift+F10.
-// Run it on every box that is created.
-void AttachReadOnlyBoxBehaviour(HWND box);
+// Copies go through `guard` when one is given; it must outlive the box. Run it on every box
+// that is created.
+void AttachReadOnlyBoxBehaviour(HWND box, const CopyGuard* guard = nullptr);
 
 }  // namespace vek::ui

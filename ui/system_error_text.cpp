@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "file_system.h"
+#include "text_convert.h"
 #include "wide_text.h"
 
 namespace vek::ui {
@@ -69,6 +71,8 @@ std::wstring RuntimeMessage(const std::error_code& error) {
 }  // namespace
 
 std::u16string SystemErrorText(const std::error_code& error) {
+  // The search's own reasons are worded in UTF-8, as the system has no words for them.
+  if (error.category() == FileErrorCategory()) return Utf8ToUtf16(error.message());
   std::wstring text;
   if (const DWORD code = Win32Code(error); code != 0) text = FormatSystemMessage(code);
   if (text.empty()) text = RuntimeMessage(error);

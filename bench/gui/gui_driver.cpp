@@ -1,21 +1,32 @@
 // Drives VekSearch.exe from a second process as a user would, and times what the user sees.
 //
-//   vek_gui_driver VekSearch.exe FOLDER CASE...    CASE is "name|keywords"
+//   vek_gui_driver VekSearch.exe FOLDER CASE...
 //
+// CASE is "name|keywords", "name|keywords|keywords2" or "name|@maximise" / "name|@restore".
 // Starts the program, types FOLDER (subfolders ticked), then for each case types the keywords,
-// clicks 検索 and watches the window every 5 ms until the result box has stopped growing:
-// a WM_GETTEXT to the count label (how long the window took to answer it), the result box's
-// handle and text length. One line per case, times in ms from the click:
+// clicks 検索 and watches the window every 5 ms until the result box has stopped growing: the
+// count label, the result box's handle and text length. With keywords2, once the first
+// search's box has begun to fill, keywords2 are typed and 検索 clicked again, and the times
+// count from that click. "@maximise" and "@restore" maximise or restore the window with the
+// result shown and watch it for 5 s. Meanwhile a second thread measures how long the window
+// leaves input unanswered: it posts EM_SETSEL to the folder box and waits until the box has the
+// new selection (a posted message, as input is: a window blocked inside a SendMessage to another
+// thread still answers sent messages). One line per case, times in ms from the click:
 //   first   the first lines in the box      count   the count label set
 //   full    the box at its final length     box     a new result box made (the search ended)
-//   stall   the longest time between two answers of the window (less the 5 ms pause)
+//   stall   the longest time a posted message waited (less the 5 ms pause)
 //   at      when that longest wait began
 //   boxwait the longest time the result box took to answer
 //   single  one EM_STREAMIN of the same highlighted RTF, in a box of this process
+//   MiB     the program's committed memory after the case, and its peak working set so far
+//   panel   the status bar's second panel after the case
 #include <windows.h>
 
+#include <commctrl.h>
+#include <psapi.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -42,6 +53,7 @@ constexpr int kTxtKeyWord = 105;
 constexpr int kCmdSearch = 106;
 constexpr int kLblSearchCount = 108;
 constexpr int kRtbSearchResult = 109;
+constexpr int kStatusBar1 = 110;
 
 constexpr wchar_t kUnset[] = L"-";  // put into the count label before each click
 
@@ -59,6 +71,72 @@ HWND ResultBox(HWND window) {
 double Ms(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
+
+// The status bar's second panel of another process, read through memory of that process.
+std::wstring PanelText(HANDLE process, HWND bar) {
+  constexpr std::size_t kChars = 512;
+  void* remote = ::VirtualAllocEx(process, nullptr, kChars * sizeof(wchar_t), MEM_COMMIT,
+                                  PAGE_READWRITE);
+  if (remote == nullptr) return L"?";
+  wchar_t text[kChars] = {};
+  DWORD_PTR ignored = 0;
+  if (::SendMessageTimeoutW(bar, SB_GETTEXTLENGTHW, 1, 0, SMTO_NORMAL, 60000, &ignored) != 0 &&
+      LOWORD(ignored) < kChars) {
+    ::SendMessageTimeoutW(bar, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 60000,
+                          &ignored);
+    ::ReadProcessMemory(process, remote, text, sizeof(text) - sizeof(wchar_t), nullptr);
+  }
+  ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  return text;
+}
+
+// Committed memory and peak working set of the process, in MiB.
+std::pair<double, double> MemoryMiB(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof(counters);
+  ::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
+  const double committed =
+      static_cast<double>(std::max<SIZE_T>(counters.PrivateUsage, counters.PagefileUsage));
+  return {committed / (1 << 20), static_cast<double>(counters.PeakWorkingSetSize) / (1 << 20)};
+}
+
+// Measures on a thread of its own how long the window leaves a posted message waiting: the
+// longest wait, and when it began, in ms from `start`.
+class AnswerProbe {
+ public:
+  AnswerProbe(HWND folderBox, Clock::time_point start)
+      : thread_([this, folderBox, start](std::stop_token stop) {
+          for (int at = 1; !stop.stop_requested(); at = 3 - at) {
+            std::this_thread::sleep_for(5ms);
+            const auto posted = Clock::now();
+            ::PostMessageW(folderBox, EM_SETSEL, at, at);
+            for (DWORD selection = 0; !stop.stop_requested();) {
+              DWORD_PTR result = 0;
+              ::SendMessageTimeoutW(folderBox, EM_GETSEL, reinterpret_cast<WPARAM>(&selection), 0,
+                                    SMTO_NORMAL, 600000, &result);
+              if (static_cast<int>(LOWORD(result)) == at) break;
+              std::this_thread::sleep_for(1ms);
+            }
+            const double waited = Ms(Clock::now() - posted);
+            const std::lock_guard lock(mutex_);
+            if (waited > stall_) {
+              stall_ = waited;
+              stallAt_ = Ms(posted - start);
+            }
+          }
+        }) {}
+  std::pair<double, double> Stop() {
+    thread_.request_stop();
+    thread_.join();
+    return {stall_, stallAt_};
+  }
+
+ private:
+  std::mutex mutex_;
+  double stall_ = 0, stallAt_ = 0;
+  std::jthread thread_;
+};
 
 // Empty when the window did not answer.
 std::optional<std::wstring> Text(HWND control) {
@@ -82,7 +160,8 @@ double SingleLoad(const std::wstring& folder, const std::wstring& keywords) {
   vek::ui::WinFileSystem fileSystem;
   const vek::SearchOutcome outcome =
       vek::RunSearch(state, vek::ui::ToU16(keywords), vek::ui::ToU16(folder), true, fileSystem);
-  if (vek::HitCount(outcome.results) == 0) return 0;
+  // A box of a million lines would take longer than the run and more memory than the machine.
+  if (vek::HitCount(outcome.results) == 0 || vek::HitCount(outcome.results) > 100'000) return 0;
   const std::string rtf = vek::HighlightKeywords(vek::WriteRtf(vek::ResultText(outcome.results)),
                                                  vek::SplitKeywords(vek::ui::ToU16(keywords)));
   const vek::ui::RichEditLibrary library;
@@ -99,40 +178,64 @@ double SingleLoad(const std::wstring& folder, const std::wstring& keywords) {
   return ms;
 }
 
-void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords,
-             const std::wstring& folder) {
-  const HWND label = ::GetDlgItem(window, kLblSearchCount);
+void Click(HWND window, const std::wstring& keywords) {
   Send(::GetDlgItem(window, kTxtKeyWord), WM_SETTEXT, 0,
        reinterpret_cast<LPARAM>(keywords.c_str()));
-  Send(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kUnset));
-  const HWND oldBox = ResultBox(window);
-  const LRESULT oldLength = Send(oldBox, WM_GETTEXTLENGTH, 0, 0);
-
-  const auto click = Clock::now();
+  Send(::GetDlgItem(window, kLblSearchCount), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kUnset));
   ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCmdSearch, BN_CLICKED),
                  reinterpret_cast<LPARAM>(::GetDlgItem(window, kCmdSearch)));
-  // The label is asked on a thread of its own: a question to the result box waits for the
-  // box's thread, which must not count against the window.
-  std::mutex mutex;
-  std::wstring shown = kUnset;
-  double stall = 0, stallAt = 0;
-  std::jthread prober([&](std::stop_token stop) {
-    auto lastAnswer = click;
-    while (!stop.stop_requested()) {
+}
+
+void Report(const std::wstring& name, HANDLE process, HWND window, double first, double count,
+            double full, double box, std::pair<double, double> stall, double boxWait,
+            double single) {
+  const std::wstring label = Text(::GetDlgItem(window, kLblSearchCount)).value_or(L"?");
+  const auto [committed, peak] = MemoryMiB(process);
+  std::printf(
+      "%-10ls first %8.0f  count %8.0f  full %8.0f  box %8.0f  stall %7.0f  at %8.0f"
+      "  boxwait %6.0f  single %7.0f  MiB %6.0f %6.0f  label %ls  panel %ls\n",
+      name.c_str(), first, count, full, box, stall.first, stall.second, boxWait, single, committed,
+      peak, label.c_str(), PanelText(process, ::GetDlgItem(window, kStatusBar1)).c_str());
+  std::fflush(stdout);
+}
+
+// Maximises or restores the window with its result shown, and watches it for 5 s.
+void RunShow(HANDLE process, HWND window, const std::wstring& name, int show) {
+  const auto start = Clock::now();
+  AnswerProbe probe(::GetDlgItem(window, kTxtFilePath), start);
+  ::ShowWindowAsync(window, show);
+  double boxWait = 0;
+  while (Clock::now() - start < 5s) {
+    std::this_thread::sleep_for(5ms);
+    const auto asked = Clock::now();
+    Send(ResultBox(window), WM_GETTEXTLENGTH, 0, 0);
+    boxWait = std::max(boxWait, Ms(Clock::now() - asked));
+  }
+  Report(name, process, window, -1, -1, -1, -1, probe.Stop(), boxWait, 0);
+}
+
+void RunCase(HANDLE process, HWND window, const std::wstring& name, const std::wstring& keywords,
+             const std::wstring& interrupt, const std::wstring& folder) {
+  const HWND label = ::GetDlgItem(window, kLblSearchCount);
+  HWND oldBox = ResultBox(window);
+  LRESULT oldLength = Send(oldBox, WM_GETTEXTLENGTH, 0, 0);
+  Click(window, keywords);
+  if (!interrupt.empty()) {
+    // The first search's box begins to fill: the second search is clicked over it.
+    for (const auto started = Clock::now(); Clock::now() - started < 300s;) {
       std::this_thread::sleep_for(5ms);
-      const std::optional<std::wstring> answer = Text(label);
-      if (!answer) continue;
-      // The time between two answers, less the pause between two questions.
-      const auto answered = Clock::now();
-      const std::lock_guard lock(mutex);
-      if (Ms(answered - lastAnswer) - 5 > stall) {
-        stall = Ms(answered - lastAnswer) - 5;
-        stallAt = Ms(lastAnswer - click);
+      const HWND current = ResultBox(window);
+      if (current != oldBox && Text(label) != std::optional<std::wstring>(kUnset) &&
+          Send(current, WM_GETTEXTLENGTH, 0, 0) > 0) {
+        break;
       }
-      lastAnswer = answered;
-      shown = *answer;
     }
-  });
+    oldBox = ResultBox(window);
+    oldLength = Send(oldBox, WM_GETTEXTLENGTH, 0, 0);
+    Click(window, interrupt);
+  }
+  const auto click = Clock::now();
+  AnswerProbe probe(::GetDlgItem(window, kTxtFilePath), click);
   double first = -1, count = -1, full = -1, box = -1, boxWait = 0;
   LRESULT length = oldLength;
   auto lastChange = click;
@@ -143,11 +246,7 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
     const LRESULT now = Send(current, WM_GETTEXTLENGTH, 0, 0);
     boxWait = std::max(boxWait, Ms(Clock::now() - asked));
     const double at = Ms(Clock::now() - click);
-    bool counted = false;
-    {
-      const std::lock_guard lock(mutex);
-      counted = shown != kUnset;
-    }
+    const bool counted = Text(label) != std::optional<std::wstring>(kUnset);
     if (box < 0 && current != oldBox) box = at;
     if (count < 0 && counted) count = at;
     if (first < 0 && now > 0 && (current != oldBox || now != oldLength || count >= 0)) first = at;
@@ -157,17 +256,13 @@ void RunCase(HWND window, const std::wstring& name, const std::wstring& keywords
       full = at;
     }
     // The box fills on a thread of its own: its first slice may come well after the count.
-    if (count >= 0 && Clock::now() - lastChange > 5s) break;
+    if (count >= 0 && current != oldBox && Clock::now() - lastChange > 5s) break;
   }
-  prober.request_stop();
-  prober.join();
+  const auto stall = probe.Stop();
   if (full < 0) full = count;  // the same length as before: full when the count was set
-  const double single = SingleLoad(folder, keywords);
-  std::printf(
-      "%-8ls first %8.0f  count %8.0f  full %8.0f  box %8.0f  stall %7.0f  at %8.0f"
-      "  boxwait %6.0f  single %7.0f  label %ls\n",
-      name.c_str(), first, count, full, box, stall, stallAt, boxWait, single, shown.c_str());
-  std::fflush(stdout);
+  const double single =
+      interrupt.empty() ? SingleLoad(folder, keywords) : SingleLoad(folder, interrupt);
+  Report(name, process, window, first, count, full, box, stall, boxWait, single);
 }
 
 }  // namespace
@@ -202,7 +297,14 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 3; i < argc; ++i) {
     const std::wstring spec = argv[i];
     const std::size_t bar = spec.find(L'|');
-    RunCase(window, spec.substr(0, bar), spec.substr(bar + 1), folder);
+    const std::wstring name = spec.substr(0, bar), rest = spec.substr(bar + 1);
+    const std::size_t second = rest.find(L'|');
+    if (rest == L"@maximise" || rest == L"@restore") {
+      RunShow(process.hProcess, window, name, rest == L"@maximise" ? SW_MAXIMIZE : SW_RESTORE);
+    } else {
+      RunCase(process.hProcess, window, name, rest.substr(0, second),
+              second == std::wstring::npos ? L"" : rest.substr(second + 1), folder);
+    }
   }
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   ::WaitForSingleObject(process.hProcess, 60000);

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bas_vek_search.h"
@@ -25,6 +26,7 @@
 #include "event_pump.h"
 #include "frm_vek_search.h"
 #include "wide_text.h"
+#include "win32_handles.h"
 
 namespace vek::ui::test {
 
@@ -161,6 +163,58 @@ inline void PressKey(HWND window, WPARAM key, bool shift = false) {
   ::SetKeyboardState(keys);
 }
 
+// Once it returns, what this thread asked of another thread's window without waiting for it (a
+// move, a show) is done: sent messages are handled in order.
+inline void Settle(HWND window) {
+  ::SendMessageW(window, WM_NULL, 0, 0);
+}
+
+// Holds the thread of a window (the result box's) inside a message of its own until released or
+// destroyed, as a box busy laying out a large result would be: what the window does meanwhile is
+// what it does without waiting for the box.
+class ThreadHold {
+ public:
+  explicit ThreadHold(HWND window)
+      : hook_(::SetWindowsHookExW(WH_GETMESSAGE, Hook, nullptr,
+                                  ::GetWindowThreadProcessId(window, nullptr))) {
+    current_ = this;
+    ::PostMessageW(window, kHold, 0, 0);
+    const HANDLE entered = entered_.get();
+    while (::MsgWaitForMultipleObjects(1, &entered, FALSE, INFINITE, QS_ALLINPUT) !=
+           WAIT_OBJECT_0) {
+      MSG message;
+      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+      }
+    }
+  }
+  ~ThreadHold() { Release(); }
+  ThreadHold(const ThreadHold&) = delete;
+  ThreadHold& operator=(const ThreadHold&) = delete;
+
+  void Release() {
+    ::SetEvent(release_.get());
+    if (hook_ != nullptr) ::UnhookWindowsHookEx(std::exchange(hook_, nullptr));
+  }
+
+ private:
+  static constexpr UINT kHold = WM_APP + 99;
+  static LRESULT CALLBACK Hook(int code, WPARAM removed, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && removed == PM_REMOVE && message->message == kHold && current_) {
+      ::SetEvent(current_->entered_.get());
+      ::WaitForSingleObject(current_->release_.get(), INFINITE);
+    }
+    return ::CallNextHookEx(nullptr, code, removed, lParam);
+  }
+
+  inline static ThreadHold* current_ = nullptr;
+  UniqueHandle entered_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueHandle release_{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  HHOOK hook_;
+};
+
 using Box = std::array<int, 4>;  // left, top, width, height
 
 // In the parent's client coordinates; for the window, its outer box on the screen.
@@ -201,7 +255,7 @@ class WindowTest : public testing::Test {
  protected:
   void SetUp() override {
     module_.shared.gSearchPath = u"C:\\windows";
-    form_.emplace(::GetModuleHandleW(nullptr), module_, fileSystem_);
+    form_.emplace(::GetModuleHandleW(nullptr), module_, fileSystem_, options_);
     form_->Show(SW_SHOWNORMAL);
     PumpUntil();
   }
@@ -235,13 +289,32 @@ class WindowTest : public testing::Test {
   }
   // The progress panel's text.
   std::wstring Status() const {
-    wchar_t text[512] = {};
-    ::SendMessageW(c().StatusBar1, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    std::wstring text(LOWORD(::SendMessageW(c().StatusBar1, SB_GETTEXTLENGTHW, 1, 0)) + 1, L'\0');
+    ::SendMessageW(c().StatusBar1, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(text.size() - 1);
     return text;
+  }
+
+  // The pointer over the window and over each of its controls (the result box included).
+  std::vector<HCURSOR> Pointers() const {
+    std::vector<HCURSOR> cursors;
+    for (HWND window = hwnd(); window != nullptr;
+         window = ::GetWindow(window, window == hwnd() ? GW_CHILD : GW_HWNDNEXT)) {
+      ::SetCursor(nullptr);
+      ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      cursors.push_back(::GetCursor());
+    }
+    return cursors;
+  }
+  // The result lines in the box (the last paragraph mark ends no line).
+  int BoxLines() const {
+    return static_cast<int>(::SendMessageW(box(), EM_GETLINECOUNT, 0, 0)) - 1;
   }
 
   basVekSearch module_;
   FileSystem* fileSystem_ = nullptr;  // the window's own when not set before SetUp
+  frmVekSearch::Options options_;
   std::optional<frmVekSearch> form_;
 };
 

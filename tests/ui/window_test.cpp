@@ -2,8 +2,8 @@
 // box's menu and the "..." button, then searches and what they show. 96 DPI: 15 twips a pixel.
 #include <windows.h>
 
-#include "explorer.h"
 #include "messages.h"
+#include "shell_item.h"
 #include "ui_test_support.h"
 
 namespace vek::ui::test {
@@ -28,11 +28,11 @@ Watch Menu(wchar_t key) {
 TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAForm) {
   const Box frame = BoxOf(hwnd()), bar = BoxOf(c().StatusBar1);
   for (const auto& [control, caption, place] :
-       {std::tuple{c().lblFilePath, L"Path：", Box{10, 6, 73, 15}},
+       {std::tuple{c().lblFilePath, L"Path：", Box{10, 6, 41, 13}},
         {c().chkSubFolder, L"サブフォルダを検索", {52, 3, 127, 17}},
         {c().txtFilePath, L"C:\\windows", {10, 20, 571, 21}},  // gSearchPath
         {c().cmdDirectory, L"...", {591, 20, 25, 23}},
-        {c().lblKeyWord, L"検索文字列：", {10, 48, 73, 17}},
+        {c().lblKeyWord, L"検索文字列：", {10, 48, 73, 15}},
         {c().txtKeyWord, L"", {10, 64, 539, 21}},
         {c().cmdSearch, L"検索", {559, 64, 57, 27}},
         {c().lblSearchResult, L"検索結果：", {10, 102, 73, 15}},
@@ -51,6 +51,7 @@ TEST_F(WindowTest, OpensAsDesignedFollowsResizesAndAnswersKeysMouseAndMenuAsAFor
   // 300 twips 20 px), the result box the bottom unless no room is left for it.
   ::SetWindowPos(hwnd(), nullptr, 0, 0, 700, 150, SWP_NOMOVE | SWP_NOZORDER);
   PumpUntil();
+  Settle(box());  // moved by its own thread
   EXPECT_EQ(BoxOf(c().cmdSearch), (Box{700 - 44 - 57 + 20, 64, 57, 27}));
   EXPECT_EQ(BoxOf(box()), (Box{10, 118, 700 - 34, 480 - 118 - bar[3] - 40}));
   RECT client;  // the status bar docked to the bottom edge
@@ -152,8 +153,9 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
   TempTree tree;
   // Longer than the box is wide: a result line is one line of the box, never wrapped.
   const std::wstring wide = L"abc検索 " + std::wstring(300, L'w');
-  const auto root = tree.File(L"検索メモ.vek",
-                              {L"第1問 検索の基本 abc", L"関係ない行", L"ABC 検索 大文字", wide});
+  // A vertical tab or a form feed in a line leaves it one result line.
+  const auto root = tree.File(L"検索メモ.vek", {L"第1問 検索の基本 abc", L"関係ない行",
+                                                L"ABC 検索 大文字", L"\v検索\fabc", wide});
   const auto sub = tree.File(L"sub\\検索メモ.vek", {L"x\ry", L"検索abc結果"});
   tree.File(L"other.txt", {L"検索 abc"});
   // Every dialog the searches open, with the count as it opens.
@@ -162,26 +164,34 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
   }});
 
   Search(L"検索 abc", tree.Text());
-  EXPECT_EQ(WindowText(c().lblSearchCount), L"2問");
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"3問");
   Search(L"検索 abc", tree.Text(), true);
   // The file-name prefix is coloured like the line itself; all in the box's font.
   EXPECT_EQ(MarkedText(box()),
-            L"[検索]メモ.vek(1)：第1問 [検索]の基本 [abc]\r[検索]メモ.vek(2)：[abc検索] " +
+            L"[検索]メモ.vek(1)：第1問 [検索]の基本 [abc]\r[検索]メモ.vek(2)：\v[検索]\f[abc]\r"
+            L"[検索]メモ.vek(3)：[abc検索] " +
                 std::wstring(300, L'w') + L"\r[検索]メモ.vek(1)：[検索abc]結果\r");
-  EXPECT_EQ(WindowText(c().lblSearchCount), L"3問");
+  EXPECT_EQ(WindowText(c().lblSearchCount), L"4問");
   EXPECT_EQ(::GetFocus(), box());
 
   // The caret on a result line shows the file's full path and the line's number in it (a lone
-  // CR ends a line too); off the result lines, the summary again.
+  // CR ends a line too); off the result lines, the summary again. The box has no word of its own
+  // on what a line is: it stays in its font, and takes no input method.
+  const std::vector<std::wstring> shown = {
+      L"検索メモ.vek(1)：第1問 検索の基本 abc", L"検索メモ.vek(2)：\v検索\fabc",
+      L"検索メモ.vek(3)：abc検索 " + std::wstring(300, L'w'), L"検索メモ.vek(1)：検索abc結果"};
   for (const auto& [line, status] :
-       {std::pair{2, sub.wstring() + L"　3行目"}, std::pair{1, root.wstring() + L"　4行目"},
-        std::pair{3, std::wstring(L"検索完了：2ファイル　")}}) {
-    const LRESULT at = ::SendMessageW(box(), EM_LINEINDEX, line, 0);
+       {std::pair{3, sub.wstring() + L"　3行目"}, std::pair{2, root.wstring() + L"　5行目"},
+        std::pair{4, std::wstring(L"検索完了：2ファイル　")}}) {
+    LONG at = 0;  // each line and its paragraph mark
+    for (int before = 0; before < line; ++before) at += static_cast<LONG>(shown[before].size()) + 1;
     ::SendMessageW(box(), EM_SETSEL, at, at);
-    EXPECT_EQ(Status().substr(0, status.size()), status);
+    PumpUntil([&] { return Status().starts_with(status); });
   }
-  // A double-click shows the file in the file browser, selected.
-  EXPECT_EQ(ExplorerSelectParameters(sub), L"/select,\"" + sub.wstring() + L"\"");
+  EXPECT_EQ(::SendMessageW(box(), EM_GETLANGOPTIONS, 0, 0) & (IMF_AUTOFONT | IMF_DUALFONT), 0);
+  EXPECT_EQ(::ImmGetContext(box()), nullptr);
+  // A double-click shows the file in the file browser, selected: the shell's item of its path.
+  EXPECT_EQ(PathOfItem(ItemOfPath(sub.wstring()).get()), sub.wstring());
 
   // Keywords with RTF markup, overlapping and double-byte ones are red over their whole length
   // and nowhere else; a single double-byte character is keyword enough.
