@@ -413,10 +413,12 @@ void frmVekSearch::ReplaceResultBox() {
   const bool hadFocus = ::GetFocus() == old;
   const HWND box = nextBox_->Box();
   // Just before the old box: the same place in the tab order, and drawn over it until the old
-  // box's thread has taken it away. The new box has done nothing yet, so it answers at once.
+  // box's thread has taken it away. Shown by its own thread: showing it paints it, which takes
+  // the box tens of milliseconds even when it is empty.
   const HWND before = ::GetWindow(old, GW_HWNDPREV);
   ::SetWindowPos(box, before != nullptr ? before : HWND_TOP, boxPlace_.left, boxPlace_.top,
-                 Width(boxPlace_), Height(boxPlace_), SWP_NOACTIVATE | SWP_SHOWWINDOW);
+                 Width(boxPlace_), Height(boxPlace_),
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_ASYNCWINDOWPOS);
   NameForScreenReaders(box, L"検索結果：");
   controls_.rtbSearchResult = box;
   if (lastFocus_ == old) lastFocus_ = box;

@@ -42,6 +42,7 @@ struct BoxThreadState {
   std::atomic<bool> retired = false;
   std::atomic<bool> stopped = false;
   std::atomic<BoxPointer> pointer = BoxPointer::Arrow;
+  std::atomic<UINT> dpi = USER_DEFAULT_SCREEN_DPI;
   std::atomic<std::int64_t> sliceMicroseconds = 0;
 
   std::mutex mutex;  // guards content, which the window's thread sets
@@ -65,6 +66,18 @@ WPARAM LineAt(const BoxThreadState& state, LONG position) {
   const auto end = std::ranges::upper_bound(state.lineEnds, static_cast<std::uint64_t>(position));
   return end == state.lineEnds.end() ? kNoResultLine
                                      : static_cast<WPARAM>(end - state.lineEnds.begin());
+}
+
+// The box draws its points at the system's DPI: zoomed to the monitor's.
+void ApplyDpi(HWND box, UINT dpi) {
+  const HDC screen = ::GetDC(nullptr);
+  const int system = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  if (static_cast<int>(dpi) == system || system <= 0) {
+    ::SendMessageW(box, EM_SETZOOM, 0, 0);
+  } else {
+    ::SendMessageW(box, EM_SETZOOM, dpi, system);
+  }
 }
 
 CHARRANGE Selection(HWND box) {
@@ -139,19 +152,9 @@ LRESULT BoxMessage(HWND box, UINT message, WPARAM wParam, LPARAM lParam, BoxThre
         LoadSlice(box, state);
       }
       return 0;
-    case kSetDpi: {
-      // The box draws its points at the system's DPI: zoomed to the monitor's.
-      const HDC screen = ::GetDC(nullptr);
-      const int system = ::GetDeviceCaps(screen, LOGPIXELSY);
-      ::ReleaseDC(nullptr, screen);
-      const auto dpi = static_cast<int>(wParam);
-      if (dpi == system || system <= 0) {
-        ::SendMessageW(box, EM_SETZOOM, 0, 0);
-      } else {
-        ::SendMessageW(box, EM_SETZOOM, static_cast<WPARAM>(dpi), system);
-      }
+    case kSetDpi:
+      ApplyDpi(box, state.dpi);
       return 0;
-    }
     case kTakeFocus:
       ::SetFocus(box);
       return 0;
@@ -238,6 +241,7 @@ void Run(const std::shared_ptr<BoxThreadState>& state) {
     ::PostMessageW(state->parent, kBoxLeft, 0, 0);
     return;
   }
+  ApplyDpi(box, state->dpi);  // what the window said before the box was made
   if (state->retired) ::PostMessageW(box, kRetire, 0, 0);
   // The keys typed into the box come to this thread: the window's dialog keys apply to them.
   RunMessageLoop(state->parent);
@@ -306,16 +310,18 @@ void ResultBoxThread::SetPointer(BoxPointer pointer) {
   state_->pointer = pointer;
 }
 
+// None of these waits for the box to be made: the window's thread never waits for a box.
 void ResultBoxThread::SetDpi(UINT dpi) {
-  ::PostMessageW(Box(), kSetDpi, dpi, 0);
+  state_->dpi = dpi;
+  if (const HWND box = state_->box) ::PostMessageW(box, kSetDpi, 0, 0);
 }
 
 void ResultBoxThread::TakeFocus() {
-  ::PostMessageW(Box(), kTakeFocus, 0, 0);
+  if (const HWND box = state_->box) ::PostMessageW(box, kTakeFocus, 0, 0);
 }
 
 void ResultBoxThread::Redraw() {
-  ::PostMessageW(Box(), kRedraw, 0, 0);
+  if (const HWND box = state_->box) ::PostMessageW(box, kRedraw, 0, 0);
 }
 
 }  // namespace vek::ui

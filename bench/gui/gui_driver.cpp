@@ -90,6 +90,15 @@ std::wstring PanelText(HANDLE process, HWND bar) {
   return text;
 }
 
+// Printed as UTF-8 whatever the console's code page, as the scripts read it.
+std::string Utf8(const std::wstring& text) {
+  std::string bytes(text.size() * 3, '\0');
+  bytes.resize(static_cast<std::size_t>(
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                            static_cast<int>(bytes.size()), nullptr, nullptr)));
+  return bytes;
+}
+
 // Committed memory and peak working set of the process, in MiB.
 std::pair<double, double> MemoryMiB(HANDLE process) {
   PROCESS_MEMORY_COUNTERS_EX counters = {};
@@ -193,9 +202,9 @@ void Report(const std::wstring& name, HANDLE process, HWND window, double first,
   const auto [committed, peak] = MemoryMiB(process);
   std::printf(
       "%-10ls first %8.0f  count %8.0f  full %8.0f  box %8.0f  stall %7.0f  at %8.0f"
-      "  boxwait %6.0f  single %7.0f  MiB %6.0f %6.0f  label %ls  panel %ls\n",
+      "  boxwait %6.0f  single %7.0f  MiB %6.0f %6.0f  label %s  panel %s\n",
       name.c_str(), first, count, full, box, stall.first, stall.second, boxWait, single, committed,
-      peak, label.c_str(), PanelText(process, ::GetDlgItem(window, kStatusBar1)).c_str());
+      peak, Utf8(label).c_str(), Utf8(PanelText(process, ::GetDlgItem(window, kStatusBar1))).c_str());
   std::fflush(stdout);
 }
 
