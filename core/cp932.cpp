@@ -172,10 +172,6 @@ std::size_t Cp932ByteLength(std::u16string_view text) {
   return length;
 }
 
-bool IsHalfWidth(char16_t ch) {
-  return EncodeCp932(ch).size <= 1;
-}
-
 bool HasUniqueCp932Code(char16_t ch) {
   return EncodeCp932(ch).size != 0 &&
          !std::binary_search(table::kNonUnique.begin(), table::kNonUnique.end(), ch);

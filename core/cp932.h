@@ -31,9 +31,6 @@ std::string EncodeCp932(std::u16string_view text);
 // Length of `text` in bytes once encoded as above.
 std::size_t Cp932ByteLength(std::u16string_view text);
 
-// A character is half-width when it takes one byte (an unencodable one counts as "?").
-bool IsHalfWidth(char16_t ch);
-
 // True when exactly one byte sequence decodes to `ch`, so that a byte search for its code
 // finds every occurrence in undecoded text. A byte hit can still be false (a trail byte that
 // looks like ASCII, or a pair across two characters), so hits still need checking.

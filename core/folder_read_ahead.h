@@ -68,7 +68,6 @@ class FolderReadAhead {
   void Help() noexcept;
   // Reads `folder` outside the lock, then publishes it; `lock` is held on entry and exit.
   void Read(Folder& folder, std::unique_lock<std::mutex>& lock);
-  void Stop();
 
   FileSystem& fileSystem_;
   const std::size_t window_;

@@ -95,12 +95,6 @@ std::uint64_t CountLines(std::string_view bytes) {
 }
 }  // namespace detail
 
-std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
-  std::vector<std::u16string_view> lines;
-  ForEachLine(text, [&lines](std::u16string_view line) { lines.push_back(line); });
-  return lines;
-}
-
 LineMatcher::LineMatcher(const KeywordList& keywords) : boundaries_(&Cp932Boundaries::Get()) {
   for (const std::u16string& keyword : keywords) {
     if (!keyword.empty() &&

@@ -17,10 +17,6 @@
 
 namespace vek {
 
-// Splits decoded text into lines: CR LF, then a lone LF, then a lone CR end a line. A text
-// that ends with a line end has a last, empty line; an empty text has no lines.
-std::vector<std::u16string_view> SplitLines(std::u16string_view text);
-
 // A hit as found: the line's CP932 bytes, without its line end, and where it starts in the
 // file. The bytes are valid only during the call that reports them.
 struct LineHit {

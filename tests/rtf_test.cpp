@@ -48,7 +48,7 @@ TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoesAndTheHighlighterRead
       {u"\\{}", "\\\\\\{\\}"},
       // Lead byte first, lower-case hex, even for a trail byte in the ASCII range (ソ is 83 5C).
       {u"Ｍソｶ", "\\'82\\'6c\\'83\\'5c\\'b6"},
-      {u"\t\x1b\r\x7f", "\\tab \\'1b\\'0d\\'7f"},
+      {u"\t\x1b\r\x1f \x7e\x7f\x80", "\\tab \\'1b\\'0d\\'1f ~\\'7f\\'80"},
       // Outside CP932, or only a best fit (¢ as ￠): one signed 16-bit \uN? per code unit.
       {u"é😀¢", "\\u233?\\u-10179?\\u-8704?\\u162?"},
   };
@@ -64,17 +64,24 @@ TEST(WriteRtf, WritesEachKindOfCharacterAsTheBoxsWriterDoesAndTheHighlighterRead
               Document("\\cf1 " + Body(text) + "\\cf0 ", kColourTable));
 }
 
+// The result text ends with the line end of its last line; with no hits it is empty.
 TEST(ResultRtfPiece, PiecesInOrderHoldTheHighlightedDocumentsBody) {
+  const std::pair<ResultList, std::u16string_view> texts[] = {{{}, u""},
+                                                              {{u""}, u""},
+                                                              {{u"a(1)：x", u""}, u"a(1)：x\r\n"},
+                                                              {{u"a", u"b", u""}, u"a\r\nb\r\n"}};
+  for (const auto& [results, text] : texts) EXPECT_EQ(ResultText(results), text);
   const ResultList results = {u"a(1)：red x", u"b(1)：y", u"c(1)：\\par red", u""};
-  const KeywordList keywords = {u"red"};
   const std::string head = std::string(kHeader).append(kColourTable).append(kBodyStart);
   const auto body = [&head](const std::string& piece) {
     EXPECT_TRUE(piece.starts_with(head) && piece.ends_with("\\par\r\n}\r\n")) << piece;
     return piece.substr(head.size(), piece.size() - head.size() - 3);
   };
-  EXPECT_EQ(HighlightKeywords(WriteRtf(ResultText(results)), keywords),
-            head + body(ResultRtfPiece(results, 0, 1, keywords)) +
-                body(ResultRtfPiece(results, 1, 3, keywords)) + std::string(kEnd));
+  // Spaces alone as the keyword text: every line is a hit, and nothing is red.
+  for (const KeywordList& keywords : {KeywordList{u"red"}, KeywordList{u"", u""}})
+    EXPECT_EQ(HighlightKeywords(WriteRtf(ResultText(results)), keywords),
+              head + body(ResultRtfPiece(results, 0, 1, keywords)) +
+                  body(ResultRtfPiece(results, 1, 3, keywords)) + std::string(kEnd));
 }
 
 TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
@@ -83,6 +90,7 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
       {{u"aa"}, u"[aaa] b[aa]b"},
       {{u"ab", u"bcd", u"xyzw", u"abaa"}, u"[abab] [abcd] xyz"},  // touching, overlapping, odd
       {{u"ab", u"", u"ab"}, u"[ab] [ab]"},
+      {{u"", u""}, u"ab\r\n"},
       {{u"aab"}, u"[aab]ab"},  // no second "aab" from the first one's tail
       // Keywords that spell the header's and the body's control words colour only the text.
       {{u"par", u"red", u"ansi", u"fonttbl", u"viewkind", u"f0", u"cf"},
@@ -103,10 +111,15 @@ TEST(HighlightKeywords, ColoursEveryOccurrenceInTheShownTextOnly) {
   }
   // A terminal's marks, longer than the text.
   EXPECT_EQ(MarkKeywords(u"vek x", {u"vek", u"x"}, u"<", u"/>"), u"<vek/> <x/>");
+  EXPECT_EQ(MarkKeywords(u"vek x", {u"", u""}, u"<", u"/>"), u"vek x");
 }
 
 // Raw or split trail bytes, upper-case hex, \uN with a two-byte fallback, groups,
-// destinations, \line and own colours: only the table (#) and the switches are added.
+// destinations, \line and own colours: only the table (#) and the switches are added. Control
+// symbols are characters of their own (\- soft hyphen, \~ no-break space, \_ no-break hyphen;
+// \| is nothing) and \* hides its group; letters, digits and hex digits at both ends of their
+// ranges. A document may end anywhere: "^" ends the view, and what follows would change the
+// result (or run past the end) if it were read.
 TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
   const std::tuple<std::string_view, KeywordList, std::string> cases[] = {
       {"{\\rtf1\\ansi{\\fonttbl{\\f0 red;}}\r\n{\\*\\generator red par;}{\\info{\\title red}}\r\n"
@@ -126,16 +139,39 @@ TEST(HighlightKeywords, WorksOnAnyWritersRtf) {
       // A \uN fallback cut short by a brace or the end: the switch back waits.
       {"{\\viewkind4 \\u12354{e}f}", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354{\\cf0 e}\\cf0 f}"},
       {"{\\viewkind4 \\u12354\\", {u"あ"}, "{#\\viewkind4 \\cf1 \\u12354\\"},
-      // Text at the end of a document cut short is coloured too.
-      {"{\\viewkind4 ab", {u"b"}, "{#\\viewkind4 a\\cf1 b\\cf0 "},
       // The document's own switch inside a run: red again after it.
       {"{\\viewkind4 a\\cf2 b\\plain c}",
        {u"abc"},
        "{#\\viewkind4 \\cf1 a\\cf2 \\cf1 b\\plain \\cf1 c\\cf0 }"},
+      {R"({\viewkind4 a\-b a\~b a\_b a\|b{\*\x ab}ab})",
+       {u"ab"},
+       R"({#\viewkind4 a\-b a\~b a\_b \cf1 a\|b{\*\x ab}ab\cf0 })"},
+      {R"({\viewkind4 a\-b a\~b a\_b})",
+       {u"a\u00ADb", u"a\u00A0b", u"a\u2011b"},
+       R"({#\viewkind4 \cf1 a\-b\cf0  \cf1 a\~b\cf0  \cf1 a\_b\cf0 })"},
+      {R"({\viewkind4 \AZaz@ \b[\b`\fs09/\fs90:})",
+       {u"@", u"[", u"`", u"/", u":", u"Zaz", u"9/", u"0:"},
+       R"({#\viewkind4 \AZaz\cf1 @\cf0  \b\cf1 [\b`\fs09/\fs90:\cf0 })"},
+      {R"({\viewkind4 \'09\'6a\'6f\'6A\'6F\'30\'39 \'6g\'6G\'6/\'6:\'6`\'6@})",
+       {u"\tjojo09", u"6g6G6/6:6`6@"},
+       R"({#\viewkind4 \cf1 \'09\'6a\'6f\'6A\'6F\'30\'39\cf0  \'\cf1 6g\'6G\'6/\'6:\'6`\'6@\cf0 })"},
+      // A lead byte at the end of its run of bytes stands alone.
+      {R"({\viewkind4 \'82\'a0\'82})", {u"\uFFFD"}, R"({#\viewkind4 \'82\'a0\cf1 \'82\cf0 })"},
+      {R"({\viewkind4 ab\^\)", {u"b", u"b\\"}, R"({#\viewkind4 a\cf1 b\cf0 \)"},
+      {R"({\viewkind4 ab\'4^1)", {u"b4"}, R"({#\viewkind4 a\cf1 b\'4\cf0 )"},
+      {R"({\viewkind4 ab\li-^5)", {u"-"}, R"({#\viewkind4 ab\li\cf1 -\cf0 )"},
+      {R"({\viewkind4 ab\pa^r)", {u"b"}, R"({#\viewkind4 a\cf1 b\cf0 \pa)"},
+      {R"({\viewkind4 ab\fs1^8 )", {u"b"}, R"({#\viewkind4 a\cf1 b\cf0 \fs1)"},
+      {R"({\viewkind4 \u12354^?)", {u"あ"}, R"({#\viewkind4 \cf1 \u12354)"},
   };
-  for (auto [rtf, keywords, highlighted] : cases)
-    EXPECT_EQ(HighlightKeywords(rtf, keywords),
-              highlighted.replace(highlighted.find('#'), 1, kColourTable));
+  for (auto [rtf, keywords, highlighted] : cases) {
+    std::string source(rtf);  // without the "^", which the view then ends at
+    const std::size_t cut = source.find('^');
+    if (cut != source.npos) source.erase(cut, 1);
+    EXPECT_EQ(HighlightKeywords(std::string_view(source).substr(0, cut), keywords),
+              highlighted.replace(highlighted.find('#'), 1, kColourTable))
+        << rtf;
+  }
 }
 
 }  // namespace

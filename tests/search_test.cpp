@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "file_collection.h"
 #include "input_rules.h"
+#include "line_matching.h"
 #include "messages.h"
 #include "test_support.h"
 #include "text_convert.h"
@@ -121,8 +123,9 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
 }
 
 // Links are followed but never around a loop; pipes and files not on this computer are not
-// opened; problems are reported, the walk's first, and the rest searched; a size of 0 may hide
-// content (a link to /proc).
+// opened; problems are reported, the walk's first, and the rest searched (a read failing
+// part-way keeps the lines before it: they may be out already); a size of 0 may hide content
+// (a link to /proc).
 TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   TempTree tree;
   tree.Write("a.vek", u"hit");
@@ -141,15 +144,19 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   fileSystem.unreadable.insert(locked);
   fileSystem.offline.insert(cloud);
   fileSystem.anonymous.insert(tree / "real");
+  const fs::path cut = tree.Write("cut.vek", u"hit\r\nhit");  // fails after its first line
+  fileSystem.failing[cut] = "hit\r\n";
   const auto denied = fileSystem.denied;
   const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
-  EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"c.vek(1)：hit",
-                                  u"r.vek(1)：hit", u"r.vek(1)：hit"}));
-  EXPECT_EQ(ProblemsOf(outcome.problems), (Problems{{cloud, NotOnThisComputer()},
-                                                    {tree / "closed", denied},
-                                                    {locked, denied},
-                                                    {tree / "broken.vek", missing}}));
+  EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"cut.vek(1)：hit", u"r.vek(1)：hit",
+                                  u"c.vek(1)：hit", u"r.vek(1)：hit", u"r.vek(1)：hit"}));
+  EXPECT_EQ(ProblemsOf(outcome.problems),
+            (Problems{{cloud, NotOnThisComputer()},
+                      {tree / "closed", denied},
+                      {locked, denied},
+                      {tree / "broken.vek", missing},
+                      {cut, std::make_error_code(std::errc::io_error)}}));
   EXPECT_EQ(NotOnThisComputer().message(), Utf16ToUtf8(kMsgNotOnThisComputer));
 
   const std::string version = test::Slurp("/proc/version");
@@ -213,13 +220,16 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
   TempTree tree;
   const fs::path cut = tree.WriteBytes("cut", std::string(10000, 'x'));
   StdFileSystem fileSystem;
-  const auto readAll = [&](const fs::path& path, std::size_t cutAt = 0, std::size_t room = 1000) {
+  // The file is cut short after 5,000 bytes, and grown again after the short read: a short
+  // read ends a file only once it has given the size it had at the open.
+  const auto readAll = [&](const fs::path& path, std::size_t room = 1000) {
     std::unique_ptr<FileReader> reader;
     EXPECT_FALSE(fileSystem.Open(path, reader));
     std::string read;
     std::vector<char> buffer(room);
     for (std::size_t got = 1; got != 0; read.append(buffer.data(), got)) {
-      if (cutAt != 0 && read.size() >= cutAt) fs::resize_file(path, std::exchange(cutAt, 0) + 500);
+      if (path == cut && (read.size() == 5000 || read.size() == 5500))
+        fs::resize_file(path, read.size() == 5000 ? 5500 : 7000);
       EXPECT_FALSE(reader->Read(buffer, got));
       EXPECT_LE(got, room);
     }
@@ -227,9 +237,9 @@ TEST(StdFileSystem, ReadsEveryByteThereIs) {
   };
   // A /proc file of many pages gives a page a read, short of a larger room, and has size 0.
   if (fs::exists("/proc/kallsyms")) {
-    EXPECT_GT(readAll("/proc/kallsyms", 0, 1 << 20).size(), 1u << 16);
+    EXPECT_GT(readAll("/proc/kallsyms", 1 << 20).size(), 1u << 16);
   }
-  EXPECT_EQ(readAll(cut, 5000), std::string(5500, 'x'));
+  EXPECT_EQ(readAll(cut), std::string(5500, 'x') + std::string(1500, '\0'));
 }
 
 struct OneFolder final : StdFileSystem {
@@ -254,7 +264,8 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
           {u"a日", u"/data", {}, None},
           {u"abc  def", u"/data", {}, None},
           {u"   ", u"/data", {}, None},
-          {u"😀", u"/data", {}, None},
+          {u"\U0010FFFF", u"/data", {}, None},                    // one character, one "?"
+          {u"\xD7FF\xDC00", u"/data", kMsgTooShortOne, KeyWord},  // no pair: two "?"
           {u"ab　c\td", u"/data", {}, None},
       };
   for (const auto& [keywords, folder, message, focus] : cases) {
@@ -265,6 +276,85 @@ TEST(CheckInput, RefusesWithTheFirstFailingChecksMessageAndFocus) {
     EXPECT_EQ(
         std::tuple(verdict.accepted, verdict.message == message, verdict.focus, fs.asked),
         std::tuple(message.empty(), true, focus, message.empty() || message == kMsgPathWrong));
+  }
+}
+
+// A file server, slow at every open and folder identity: with the default thread counts the
+// pools grow (the walk waits at its first subfolder until files are opened) and the search
+// still ends with what one thread finds on a fast file system.
+TEST(RunSearch, DefaultOptionsOnASlowFileSystemFindWhatOneThreadFinds) {
+  struct Slow final : StdFileSystem {
+    std::atomic<int> opens = 0;
+    std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ++opens;
+      opens.notify_all();
+      return StdFileSystem::Open(file, reader);
+    }
+    std::optional<FolderIdentity> Identity(const fs::path& folder) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      return StdFileSystem::Identity(folder);
+    }
+  };
+  TempTree tree;
+  for (int i = 0; i < 64; ++i)
+    tree.Write((i < 24 ? "" : "s" + std::to_string(i % 5) + "/") + std::to_string(i) + ".vek",
+               i % 3 ? u"hit " + std::u16string(i % 7, u'x') + u"\r\nmiss" : u"miss");
+  SearchState state;
+  StdFileSystem fast;
+  const SearchOutcome expected = RunSearch(state, u"hit", PathText(tree.root()), true, fast, {},
+                                           {.threads = 1, .ioThreads = 0});
+  ASSERT_EQ(HitCount(expected.results), 42);
+  Slow slow;
+  const EventPump pump = [&slow] {
+    for (int seen = slow.opens; seen < 8; seen = slow.opens) slow.opens.wait(seen);
+  };
+  const SearchOutcome outcome = RunSearch(state, u"hit", PathText(tree.root()), true, slow, pump);
+  EXPECT_EQ(std::pair(outcome.results, outcome.problems.empty()),
+            std::pair(expected.results, true));
+}
+
+// An exception on a matching thread (here the file system's) ends the search with it, never
+// with a result that silently lacks files.
+TEST(RunSearch, AnExceptionOnAMatchingThreadEndsTheSearchWithIt) {
+  struct Throwing final : StdFileSystem {
+    std::error_code Open(const NativePath&, std::unique_ptr<FileReader>&) override {
+      throw std::runtime_error("broken");
+    }
+  };
+  TempTree tree;
+  tree.Write("a.vek", u"hit");
+  SearchState state;
+  Throwing fileSystem;
+  EXPECT_THROW(
+      RunSearch(state, u"hit", PathText(tree.root()), true, fileSystem, {}, {.threads = 2}),
+      std::runtime_error);
+}
+
+// The matched lines of one file; a read that fails part-way leaves none, with its error.
+TEST(MatchFile, GivesTheHitLinesOrNoneWithTheErrorOfTheOpenOrARead) {
+  TempTree tree;
+  test::FaultyFileSystem fileSystem;
+  const fs::path cut = tree / "cut.vek";
+  fileSystem.failing[cut] = "hit\r\nhit\r\n";
+  fileSystem.unreadable.insert(tree.WriteBytes("none.vek", "hit"));
+  const auto eio = std::make_error_code(std::errc::io_error);
+  const std::tuple<fs::path, KeywordList, Lines, std::error_code> cases[] = {
+      {tree.Write("a.vek", u"猫と犬\r\n犬\n犬と猫\r猫"),
+       {u"犬", u"", u"猫"},
+       {u"猫と犬", u"犬と猫"},
+       {}},
+      {tree.WriteBytes("b.vek", "a\n\rb\r\n"), {u"", u""}, {u"a", u"", u"b", u""}, {}},
+      {tree / "b.vek", {u"abd"}, {}, {}},
+      {tree.WriteBytes("empty.vek", ""), {u""}, {}, {}},
+      {cut, {u"hit"}, {}, eio},
+      {tree / "none.vek", {u"hit"}, {}, fileSystem.denied},
+  };
+  for (const auto& [path, keywords, lines, expected] : cases) {
+    std::error_code error;
+    EXPECT_EQ(std::pair(MatchFile(path, keywords, fileSystem, error), error),
+              std::pair(lines, expected))
+        << path;
   }
 }
 

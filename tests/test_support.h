@@ -4,6 +4,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -51,11 +52,12 @@ inline std::string Slurp(const fs::path& path) {
 }
 
 // The real file system, except that chosen folders give their listing with an error or have
-// no identity, chosen files cannot be opened, others hold a line too long for memory and others
-// are listed as not on this computer. (The tests run as root in CI, where permissions would not
-// stop anything.)
+// no identity, chosen files cannot be opened, others hold a line too long for memory, others
+// fail to read after their first bytes and others are listed as not on this computer. (The
+// tests run as root in CI, where permissions would not stop anything.)
 struct FaultyFileSystem final : StdFileSystem {
   std::set<fs::path> unlistable, anonymous, unreadable, endless, offline;
+  std::map<fs::path, std::string> failing;  // what they read before an I/O error
   const std::error_code denied = std::make_error_code(std::errc::permission_denied);
   std::atomic<std::size_t> calls = 0;  // to ListFolder and Identity so far
 
@@ -71,12 +73,27 @@ struct FaultyFileSystem final : StdFileSystem {
   }
   std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
     if (unreadable.count(file)) return denied;
-    if (!endless.count(file)) return StdFileSystem::Open(file, reader);
-    reader = std::make_unique<Endless>();
-    return {};
+    if (endless.count(file)) {
+      reader = std::make_unique<Endless>();
+      return {};
+    }
+    if (const auto cut = failing.find(file); cut != failing.end()) {
+      reader = std::make_unique<Failing>(cut->second);
+      return {};
+    }
+    return StdFileSystem::Open(file, reader);
   }
   struct Endless final : FileReader {
     std::error_code Read(std::span<char>, std::size_t&) override { throw std::bad_alloc(); }
+  };
+  struct Failing final : FileReader {
+    explicit Failing(std::string_view left) : left(left) {}
+    std::error_code Read(std::span<char> room, std::size_t& got) override {
+      if (left.empty()) return std::make_error_code(std::errc::io_error);
+      left.remove_prefix(got = left.copy(room.data(), room.size()));
+      return {};
+    }
+    std::string_view left;
   };
 };
 

@@ -19,6 +19,7 @@ namespace {
 
 using namespace std::literals;
 using MaybeBytes = std::optional<std::string>;
+using testing::PrintToString;
 
 std::string Hex(const MaybeBytes& bytes) {
   std::string out = bytes ? "" : "none";
@@ -95,31 +96,50 @@ TEST(Cp932Encode, UnencodableCharactersAndSurrogatesAreOneQuestionMark) {
       {u"\xDE00\xD83D", "??"},                // low before high: two lone ones
       {u"\xD83D\xD83D\xDE00", "??"},          // lone high, then a pair
       {u"\xD83D\xDE00"sv.substr(0, 1), "?"},  // high at the end, even before a low
+      // Both ends of both surrogate ranges, then just outside them: each one alone.
+      {u"\xD800\xDC00\xDBFF\xDFFF", "??"},
+      {u"\xD7FF\xDC00\xD800\xDBFF\xD800\xE000", "?????\xF0\x40"},
   };
   for (const auto& [text, bytes] : cases)
     EXPECT_EQ(std::pair(EncodeCp932(text), Cp932ByteLength(text)), std::pair(bytes, bytes.size()));
 }
 
+// Each code point at both ends of each UTF-8 length and around the surrogates, both ways.
 TEST(TextConvert, Utf8AndUtf16BothWays) {
-  const std::u16string text = u"a\u00e9\u3042\uff71\U0001F600\uFFFDz";
-  const std::string utf8 = "a\xC3\xA9\xE3\x81\x82\xEF\xBD\xB1\xF0\x9F\x98\x80\xEF\xBF\xBDz";
-  EXPECT_EQ(Utf16ToUtf8(text), utf8);
-  EXPECT_EQ(Utf8ToUtf16(utf8), text);
-  // Lone surrogates are written as U+FFFD.
-  EXPECT_EQ(Utf16ToUtf8(u"\xD800x\xDC00\xDC00\xD800"), "\uFFFDx\uFFFD\uFFFD\uFFFD");
+  const std::pair<std::string_view, std::u16string_view> valid[] = {
+      {"a\x7F", u"a\x7F"},
+      {"\xC2\x80\xC2\xBF\xDF\xBF", u"\x80\xBF\x7FF"},
+      {"\xE0\xA0\x80\xE1\x80\x80\xEC\xBF\xBF", u"\x800\x1000\xCFFF"},
+      {"\xED\x80\x80\xED\x9F\xBF\xEE\x80\x80\xEE\xBF\xBF", u"\xD000\xD7FF\xE000\xEFFF"},
+      {"\xEF\xBF\xBF\xEF\xBF\xBD", u"\xFFFF\uFFFD"},
+      {"\xF0\x90\x80\x80\xF0\x9F\x98\x80", u"\U00010000\U0001F600"},
+      {"\xF1\x80\x80\x80\xF3\xBF\xBF\xBF\xF4\x8F\xBF\xBF", u"\U00040000\U000FFFFF\U0010FFFF"},
+  };
+  for (const auto& [utf8, utf16] : valid) {
+    EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << PrintToString(utf8);
+    EXPECT_EQ(Utf16ToUtf8(utf16), utf8) << PrintToString(utf8);
+  }
+  // Lone surrogates are written as U+FFFD; escaped bytes (U+DC80 to U+DCFF) as themselves.
+  EXPECT_EQ(Utf16ToUtf8(u"\xD800x\xDC00\xDC7F\xDC80\xDCFF\xDD00\xDFFF\xDBFF\xE000\xD800\xDBFF"),
+            "\uFFFDx\uFFFD\uFFFD\x80\xFF\uFFFD\uFFFD\uFFFD\uE000\uFFFD\uFFFD");
   // Each invalid piece of UTF-8 is U+FFFD, and nothing after it is lost.
   const std::pair<std::string_view, std::u16string_view> invalid[] = {
       {"\x82\xa0!", u"\uFFFD\uFFFD!"},                    // CP932 bytes on Linux
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},                      // overlong "/"
+      {"\xC0\xAF\xC1\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong
+      {"\xC2\x7F\xC2\xC0", u"\uFFFD\x7F\uFFFD\uFFFD"},    // no continuation byte
+      {"\xE0\x9F\xBF", u"\uFFFD\uFFFD\uFFFD"},            // overlong
       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},            // an encoded surrogate
+      {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong
       {"\xE3\x81", u"\uFFFD"},                            // cut short at the end
-      {"\xE3\x81z", u"\uFFFDz"},                          // or before the next character
+      {"\xF0\x90\x80z", u"\uFFFDz"},                      // or before the next character
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+      {"\xF5\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
   };
-  for (const auto& [bytes, expected] : invalid) EXPECT_EQ(Utf8ToUtf16(bytes), expected);
+  for (const auto& [bytes, expected] : invalid)
+    EXPECT_EQ(Utf8ToUtf16(bytes), expected) << PrintToString(bytes);
   // A name that is not UTF-8 keeps its bytes.
-  const std::string name = "\x82\xa0\xE3\x81\x82\xFF\xE3\x81.vek";
-  EXPECT_EQ(BytesToUtf16(name), u"\xDC82\xDCA0\u3042\xDCFF\xDCE3\xDC81.vek");
+  const std::string name = "\x82\xa0\xE3\x81\x82\xFF\xE3\x81.vek\x80";
+  EXPECT_EQ(BytesToUtf16(name), u"\xDC82\xDCA0\u3042\xDCFF\xDCE3\xDC81.vek\xDC80");
   std::string out = "head:";
   AppendUtf8(BytesToUtf16(name), out);
   EXPECT_EQ(out, "head:" + name);

@@ -38,6 +38,14 @@ inline std::vector<std::pair<std::string, std::u16string>> VekgrepTree() {
 
 inline std::vector<VekgrepCase> VekgrepCases() {
   const std::string hits = "a.vek(1)：猫と犬\na.vek(2)：犬と猫\n";
+  // Spaces alone: every line of every file, in every form of output.
+  const std::string every =
+      "a.vek(1)：猫と犬\na.vek(2)：犬だけ\na.vek(3)：犬と猫\na.vek(4)：\ndash.vek(1)：-rf here\n"
+      "dash.vek(2)：abcabcd xabcdx\n";
+  const std::string everyRtf = HighlightKeywords(
+      WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬だけ\r\na.vek(3)：犬と猫\r\na.vek(4)：\r\n"
+               u"dash.vek(1)：-rf here\r\ndash.vek(2)：abcabcd xabcdx\r\n"),
+      {});
   return {
       {{"猫 犬"}, {hits, "", 0}},
       {{"-r", "猫 犬"}, {hits + "b.VEK(1)：猫犬\n", "", 0}},
@@ -52,6 +60,10 @@ inline std::vector<VekgrepCase> VekgrepCases() {
       {{"--color", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--color=always", "--color=never", "abcd"}, {"dash.vek(1)：abcabcd xabcdx\n", "", 0}},
       {{"--rtf", "象"}, {"", "", 1}},
+      {{" "}, {every, "", 0}},
+      {{"--color=always", "  "}, {every, "", 0}},
+      {{"--rtf", " "}, {everyRtf, "", 0}},
+      {{"-c", "   "}, {"6問\n", "", 0}},
       {{"--rtf", "-r", "猫"},
        {HighlightKeywords(WriteRtf(u"a.vek(1)：猫と犬\r\na.vek(2)：犬と猫\r\nb.VEK(1)：猫犬\r\n"),
                           {u"猫"}),

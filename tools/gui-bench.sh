@@ -7,11 +7,12 @@
 # the longest time a posted message waited, one single load of the same RTF for comparison, the
 # program's memory and the status bar's second panel.
 #
-#   tools/gui-bench.sh [--exe VekSearch.exe] [--corpus DIR]
+#   tools/gui-bench.sh [--exe VekSearch.exe] [--corpus DIR] [--no-single]
 #
 # --exe: the program to drive (default: the windows preset's build, made if missing), so that
 # an older build can be measured with the same driver. --corpus: made with bench/make_corpus.py
-# if it has no manifest (default build/bench/corpus-256M-s1, as tools/bench.sh).
+# if it has no manifest (default build/bench/corpus-256M-s1, as tools/bench.sh). --no-single:
+# no single load for comparison (a minute and a half for set a under Wine), for a quicker run.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,6 +22,7 @@ while (($#)); do
   case $1 in
     --exe) EXE=$2; shift ;;
     --corpus) CORPUS=$2; shift ;;
+    --no-single) export VEK_GUI_NO_SINGLE=1 ;;
     -h|--help) sed -n '2,/^set -euo/p' "${BASH_SOURCE[0]}" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "gui-bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac

@@ -481,7 +481,7 @@ void frmVekSearch::Form_Load() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::SetWindowTextW(controls_.txtKeyWord, L"");
   ::SetWindowTextW(controls_.txtFilePath, ToWide(module_.shared.gSearchPath).c_str());
-  SetPlainText(controls_.rtbSearchResult, L"");
+  box_->ShowPlainText(L"");
 }
 
 void frmVekSearch::Form_Resize() {
@@ -634,7 +634,7 @@ void frmVekSearch::OnSearchDone() {
   filled_ = 0;
   filledUnits_ = 0;
   if (hits_ == 0) {
-    SetPlainText(controls_.rtbSearchResult, L"Nothing");
+    box_->ShowPlainText(L"Nothing");
     ::SetWindowTextW(controls_.lblSearchCount, L"");
     EndSearch(DisplayCut::None);
     return;

@@ -28,6 +28,8 @@ constexpr UINT kSetDpi = WM_APP + 3;
 // Posted to the box by the window's thread: the box takes the focus, or draws itself again.
 constexpr UINT kTakeFocus = WM_APP + 4;
 constexpr UINT kRedraw = WM_APP + 5;
+// Posted to the box by the window's thread: the plain text to show is in the state.
+constexpr UINT kShowPlainText = WM_APP + 6;
 // Loads a slice held back for input.
 constexpr UINT_PTR kSliceTimer = 1;
 constexpr UINT_PTR kBoxSubclass = 0x5654;  // 'VT'
@@ -45,8 +47,9 @@ struct BoxThreadState {
   std::atomic<UINT> dpi = USER_DEFAULT_SCREEN_DPI;
   std::atomic<std::int64_t> sliceMicroseconds = 0;
 
-  std::mutex mutex;  // guards content, which the window's thread sets
+  std::mutex mutex;  // guards content and plainText, which the window's thread sets
   std::shared_ptr<const BoxContent> content;
+  std::wstring plainText;
 
   // The box thread's own.
   std::size_t first = 0;
@@ -158,6 +161,15 @@ LRESULT BoxMessage(HWND box, UINT message, WPARAM wParam, LPARAM lParam, BoxThre
     case kTakeFocus:
       ::SetFocus(box);
       return 0;
+    case kShowPlainText: {
+      std::wstring text;
+      {
+        const std::lock_guard lock(state.mutex);
+        text = state.plainText;
+      }
+      SetPlainText(box, text.c_str());
+      return 0;
+    }
     case kRedraw:
       ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
       return 0;
@@ -318,6 +330,14 @@ void ResultBoxThread::SetDpi(UINT dpi) {
 
 void ResultBoxThread::TakeFocus() {
   if (const HWND box = state_->box) ::PostMessageW(box, kTakeFocus, 0, 0);
+}
+
+void ResultBoxThread::ShowPlainText(std::wstring text) {
+  {
+    const std::lock_guard lock(state_->mutex);
+    state_->plainText = std::move(text);
+  }
+  if (const HWND box = state_->box) ::PostMessageW(box, kShowPlainText, 0, 0);
 }
 
 void ResultBoxThread::Redraw() {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "search_core.h"
 
@@ -83,6 +84,8 @@ class ResultBoxThread {
   void SetDpi(UINT dpi);
   // The box takes the focus, on its own thread.
   void TakeFocus();
+  // Replaces the whole content with plain text in the normal format, on the box's thread.
+  void ShowPlainText(std::wstring text);
   // The box draws itself again, frame included, on its own thread.
   void Redraw();
 

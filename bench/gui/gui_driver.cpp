@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -75,8 +76,8 @@ double Ms(Clock::duration d) {
 // The status bar's second panel of another process, read through memory of that process.
 std::wstring PanelText(HANDLE process, HWND bar) {
   constexpr std::size_t kChars = 512;
-  void* remote = ::VirtualAllocEx(process, nullptr, kChars * sizeof(wchar_t), MEM_COMMIT,
-                                  PAGE_READWRITE);
+  void* remote =
+      ::VirtualAllocEx(process, nullptr, kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
   if (remote == nullptr) return L"?";
   wchar_t text[kChars] = {};
   DWORD_PTR ignored = 0;
@@ -169,6 +170,7 @@ double SingleLoad(const std::wstring& folder, const std::wstring& keywords) {
   vek::ui::WinFileSystem fileSystem;
   const vek::SearchOutcome outcome =
       vek::RunSearch(state, vek::ui::ToU16(keywords), vek::ui::ToU16(folder), true, fileSystem);
+  if (std::getenv("VEK_GUI_NO_SINGLE") != nullptr) return -1;  // asked for a quicker run
   // A box of a million lines would take longer than the run and more memory than the machine.
   if (vek::HitCount(outcome.results) == 0 || vek::HitCount(outcome.results) > 100'000) return 0;
   const std::string rtf = vek::HighlightKeywords(vek::WriteRtf(vek::ResultText(outcome.results)),
@@ -204,7 +206,8 @@ void Report(const std::wstring& name, HANDLE process, HWND window, double first,
       "%-10ls first %8.0f  count %8.0f  full %8.0f  box %8.0f  stall %7.0f  at %8.0f"
       "  boxwait %6.0f  single %7.0f  MiB %6.0f %6.0f  label %s  panel %s\n",
       name.c_str(), first, count, full, box, stall.first, stall.second, boxWait, single, committed,
-      peak, Utf8(label).c_str(), Utf8(PanelText(process, ::GetDlgItem(window, kStatusBar1))).c_str());
+      peak, Utf8(label).c_str(),
+      Utf8(PanelText(process, ::GetDlgItem(window, kStatusBar1))).c_str());
   std::fflush(stdout);
 }
 

@@ -204,6 +204,7 @@ TEST_F(WindowTest, HitsAreListedRedCountedAndTracedToTheirFilesProblemsReportedA
   // the hint about the full-width space takes the summary's place.
   ::SetFocus(c().cmdSearch);
   Search(L"ファイル　ディスク", tree.Text());
+  PumpUntil([this] { return WindowText(box()) == L"Nothing"; });  // shown by the box's thread
   EXPECT_EQ(MarkedText(box()), L"Nothing");
   EXPECT_EQ(WindowText(c().lblSearchCount), L"");
   EXPECT_EQ(::GetFocus(), c().cmdSearch);
