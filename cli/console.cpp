@@ -53,7 +53,8 @@ void Output::Flush() {
     }
     return;
   }
-  WriteStream();
+  WriteStream(pending_);
+  pending_.clear();
 }
 #else
 Output::Output(std::FILE* stream) : stream_(stream) {
@@ -72,32 +73,38 @@ bool Output::EnableColor() {
 }
 
 void Output::Flush() {
-  WriteStream();
+  WriteStream(pending_);
+  pending_.clear();
 }
 #endif
 
-void Output::WriteStream() {
-  if (!error_ && !pending_.empty()) {
+void Output::WriteStream(std::string_view bytes) {
+  if (!error_ && !bytes.empty()) {
     errno = 0;
-    if (std::fwrite(pending_.data(), 1, pending_.size(), stream_) != pending_.size() ||
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size() ||
         std::fflush(stream_) != 0)
       error_ = std::error_code(errno ? errno : EIO, std::generic_category());
   }
-  pending_.clear();
 }
 
 Output::~Output() {
   Flush();
 }
 
+template <typename Text>
+void Output::Settle(const Text& pending) {
+  if (pending.size() >= kFlushSize || (terminal_ && !pending.empty() && pending.back() == '\n'))
+    Flush();
+}
+
 void Output::Write(std::u16string_view text) {
   if (console_) {
     pendingWide_.append(text);
-    if (pendingWide_.size() >= kFlushSize) Flush();
+    Settle(pendingWide_);
     return;
   }
   AppendUtf8(text, pending_);
-  if (pending_.size() >= kFlushSize) Flush();
+  Settle(pending_);
 }
 
 void Output::WriteUtf8(std::string_view text) {
@@ -111,11 +118,17 @@ void Output::WriteUtf8(std::string_view text) {
 void Output::WriteBytes(std::string_view bytes) {
   if (console_) {
     pendingWide_.append(bytes.begin(), bytes.end());
-    if (pendingWide_.size() >= kFlushSize) Flush();
+    Settle(pendingWide_);
+    return;
+  }
+  if (bytes.size() >= kFlushSize) {
+    // Large text goes out as it is rather than through a copy.
+    Flush();
+    WriteStream(bytes);
     return;
   }
   pending_.append(bytes);
-  if (pending_.size() >= kFlushSize) Flush();
+  Settle(pending_);
 }
 
 }  // namespace vek::cli

@@ -9,7 +9,8 @@
 
 namespace vek::cli {
 
-// Buffered: the text reaches the stream at Flush, at a size, and at the end.
+// Buffered: the text reaches the stream at Flush, at a size, and at the end; on a terminal
+// also at the end of each line written.
 class Output {
  public:
   explicit Output(std::FILE* stream);
@@ -28,7 +29,10 @@ class Output {
   bool EnableColor();
 
  private:
-  void WriteStream();  // the pending bytes to the stream, noting the first failure
+  void WriteStream(std::string_view bytes);  // to the stream, noting the first failure
+  // After a write: out when the buffer is full, or on a terminal at a line's end.
+  template <typename Text>
+  void Settle(const Text& pending);
 
   std::FILE* stream_;
   bool terminal_ = false;

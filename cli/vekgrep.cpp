@@ -1,6 +1,8 @@
 #include "vekgrep.h"
 
 #include <cstdint>
+#include <new>
+#include <utility>
 
 #include "count_format.h"
 #include "input_rules.h"
@@ -34,6 +36,14 @@ std::u16string ReasonText(const std::error_code& error) {
 #endif
 }
 
+// The exit status once the output is out: a failed write is reported as such.
+int Finish(Output& out, Output& err, int status) {
+  out.Flush();
+  if (!out.error()) return status;
+  err.Write(u"vekgrep: write error: " + ReasonText(out.error()) + u"\n");
+  return kExitTrouble;
+}
+
 }  // namespace
 
 int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err) {
@@ -44,11 +54,11 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
   }
   if (options.help) {
     out.WriteBytes(kUsage);
-    return kExitHits;
+    return Finish(out, err, kExitHits);
   }
   if (options.version) {
     out.WriteBytes("vekgrep " VEK_VERSION "\n");
-    return kExitHits;
+    return Finish(out, err, kExitHits);
   }
 
 #ifdef _WIN32
@@ -74,50 +84,60 @@ int RunVekgrep(const std::vector<std::u16string>& args, Output& out, Output& err
                      (options.color == ColorMode::Always ||
                       (options.color == ColorMode::Auto && out.IsTerminal() && out.EnableColor()));
   std::uint64_t hits = 0;
+  bool rtfBegun = false;
   SearchOptions searchOptions;
   searchOptions.threads = options.threads;
   searchOptions.ioThreads = options.ioThreads;
   searchOptions.countOnly = options.count;
-  if (!options.rtf) {
-    // Each file's lines are printed as soon as it and all before it are done; without colour
-    // straight from the hit lines' bytes to UTF-8.
-    searchOptions.hitBytesOnly = !color;
-    searchOptions.onFile = [&out, &hits, &keywords,
-                            text = std::string()](FileResults& file) mutable {
-      hits += file.hits;
-      if (out.error()) return;
-      text.clear();
-      AppendResultLinesUtf8(file, text);
-      out.WriteUtf8(text);
-      for (const std::u16string& line : file.lines) {
-        out.Write(MarkKeywords(line, keywords, kRed, kPlain));
-        out.Write(u"\n");
-      }
-    };
-  }
+  // Each file's lines are printed as soon as it and all before it are done, and those of a
+  // file with many hits as they are found; without colour or RTF straight from the hit lines'
+  // bytes to UTF-8.
+  searchOptions.hitBytesOnly = !color && !options.rtf;
+  searchOptions.onFile = [&, text = std::string()](FileResults& file) mutable {
+    hits += file.hits;
+    if (out.error() || options.count) return;
+    if (options.rtf) {
+      if (file.lines.empty()) return;
+      if (!std::exchange(rtfBegun, true)) out.WriteBytes(ResultRtfHead());
+      out.WriteBytes(ResultRtfBody(file.lines, keywords));
+      return;
+    }
+    text.clear();
+    AppendResultLinesUtf8(file, text);
+    out.WriteUtf8(text);
+    for (const std::u16string& line : file.lines) {
+      out.Write(MarkKeywords(line, keywords, kRed, kPlain));
+      out.Write(u"\n");
+    }
+  };
+  // A reader sees what is done while a later file is still being read.
+  searchOptions.onIdle = [&out] { out.Flush(); };
   SearchState state;
-  const SearchOutcome outcome =
-      RunSearch(state, keywordText, folderText, options.recursive, fileSystem, {}, searchOptions);
+  SearchOutcome outcome;
+  try {
+    outcome =
+        RunSearch(state, keywordText, folderText, options.recursive, fileSystem, {}, searchOptions);
+  } catch (const std::bad_alloc&) {
+    // Not even the output of a line the search takes fitted: said, rather than an abort.
+    err.Write(u"vekgrep: out of memory\n");
+    return Finish(out, err, kExitTrouble);
+  }
 
   if (options.count) {
-    out.Write(FormatHitCount(static_cast<std::int32_t>(hits)));
+    out.Write(FormatHitCount(static_cast<std::int64_t>(hits)));
     out.Write(u"\n");
-  } else if (options.rtf) {
-    hits = static_cast<std::uint64_t>(HitCount(outcome.results));
-    if (hits > 0)
-      out.WriteBytes(HighlightKeywords(WriteRtf(ResultText(outcome.results)), keywords));
+  } else if (rtfBegun) {
+    out.WriteBytes(ResultRtfEnd());
   }
   out.Flush();
 
   for (const SearchProblem& problem : outcome.problems) {
     err.Write(u"vekgrep: " + PathText(problem.path) + u": " + ReasonText(problem.error) + u"\n");
   }
-  if (out.error()) {
-    err.Write(u"vekgrep: write error: " + ReasonText(out.error()) + u"\n");
-    return kExitTrouble;
-  }
-  if (!outcome.problems.empty()) return kExitTrouble;
-  return hits > 0 ? kExitHits : kExitNoHits;
+  return Finish(out, err,
+                !outcome.problems.empty() ? kExitTrouble
+                : hits > 0                ? kExitHits
+                                          : kExitNoHits);
 }
 
 }  // namespace vek::cli

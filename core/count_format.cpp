@@ -17,9 +17,8 @@ std::u16string FormatCount(std::int64_t value, std::u16string_view separator) {
   return text;
 }
 
-std::u16string FormatHitCount(std::int32_t count, std::u16string_view separator) {
-  // Widened: the magnitude of the lowest 32-bit value does not fit in 32 bits.
-  return FormatCount(std::int64_t{count}, separator) + std::u16string(kCounterWord);
+std::u16string FormatHitCount(std::int64_t count, std::u16string_view separator) {
+  return FormatCount(count, separator) + std::u16string(kCounterWord);
 }
 
 }  // namespace vek

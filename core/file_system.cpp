@@ -37,6 +37,7 @@ void ReadBuffer::Trim(std::size_t limit) {
   if (capacity_ <= limit) return;
   data_.reset();
   capacity_ = 0;
+  Reserve(limit, 0);
 }
 
 void ReadBuffer::Free::operator()(char* p) const {

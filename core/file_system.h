@@ -99,7 +99,8 @@ class ReadBuffer {
   // Room for at least `size` bytes; the first `keep` bytes survive a reallocation. Throws
   // std::bad_alloc when there is no memory for it.
   char* Reserve(std::size_t size, std::size_t keep);
-  // Gives the memory back when more than `limit` bytes are held.
+  // Back to room for `limit` bytes when more are held, with nothing kept. Throws
+  // std::bad_alloc when there is no memory for them (the buffer is then empty).
   void Trim(std::size_t limit);
   char* data() const { return data_.get(); }
   std::size_t capacity() const { return capacity_; }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "memory_room.h"
+
 namespace vek {
 
 bool FolderReadAhead::ByOrder::operator()(const Folder* a, const Folder* b) const {
@@ -18,10 +20,14 @@ FolderReadAhead::FolderReadAhead(FileSystem& fileSystem, unsigned helpers, std::
 void FolderReadAhead::AddHelper() {
   if (stopping_ || helpers_.size() >= mostHelpers_) return;
   try {
-    helpers_.emplace_back([this] { Help(); });
-  } catch (const std::system_error&) {
-    mostHelpers_ = helpers_.size();  // no more threads to be had: the walk reads the rest
+    // No more threads to be had, or no room for one: the walk reads the rest.
+    if (RoomFor(kThreadRoom)) {
+      helpers_.emplace_back([this] { Help(); });
+      return;
+    }
+  } catch (const std::exception&) {
   }
+  mostHelpers_ = helpers_.size();
 }
 
 FolderReadAhead::~FolderReadAhead() {

@@ -184,7 +184,10 @@ class Scanner {
       // CR and LF in the source are not text and do not split a double-byte character.
       if (token.kind == TokenKind::Ignored) continue;
       if (token.kind == TokenKind::Byte) {
-        if (Visible()) run_.push_back({token.byte, token.begin, token.end});
+        if (Visible()) {
+          run_.push_back({token.byte, token.begin, token.end});
+          if (run_.size() == 2) FlushFront();
+        }
         continue;
       }
       FlushRun();
@@ -287,26 +290,28 @@ class Scanner {
     return pos;
   }
 
-  // Text bytes, literal or escaped, form CP932 characters together, so a double-byte
-  // character is only known once its run of bytes is complete.
+  // Text bytes, literal or escaped, form CP932 characters together, so a character is only
+  // known once the byte after its first one is known, or the run of bytes has ended.
   void FlushRun() {
-    for (std::size_t i = 0; i < run_.size();) {
-      const std::uint8_t lead = run_[i].byte;
-      std::size_t width = 1;
-      char16_t unit = lead;
-      if (lead >= 0x80) {
-        const char pair[2] = {static_cast<char>(lead),
-                              static_cast<char>(i + 1 < run_.size() ? run_[i + 1].byte : 0)};
-        decoded_.clear();
-        AppendCp932(std::string_view(pair, i + 1 < run_.size() ? 2 : 1), decoded_);
-        // Two bytes that give one character are a pair; otherwise the lead stands alone.
-        if (i + 1 < run_.size() && decoded_.size() == 1) width = 2;
-        unit = decoded_[0];
-      }
-      sink_.Text(run_[i].begin, run_[i + width - 1].end, std::u16string_view(&unit, 1));
-      i += width;
+    while (!run_.empty()) FlushFront();
+  }
+
+  // The character that the run's first byte starts: run_ holds at most two bytes.
+  void FlushFront() {
+    const std::uint8_t lead = run_[0].byte;
+    const bool next = run_.size() > 1;
+    std::size_t width = 1;
+    char16_t unit = lead;
+    if (lead >= 0x80) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(next ? run_[1].byte : 0)};
+      decoded_.clear();
+      AppendCp932(std::string_view(pair, next ? 2 : 1), decoded_);
+      // Two bytes that give one character are a pair; otherwise the lead stands alone.
+      if (next && decoded_.size() == 1) width = 2;
+      unit = decoded_[0];
     }
-    run_.clear();
+    sink_.Text(run_[0].begin, run_[width - 1].end, std::u16string_view(&unit, 1));
+    run_.erase(run_.begin(), run_.begin() + static_cast<std::ptrdiff_t>(width));
   }
 
   std::string_view rtf_;

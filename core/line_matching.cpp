@@ -66,7 +66,34 @@ unsigned Commonness(std::string_view bytes) {
   });
 }
 
+class LineTooLongCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "vek.line"; }
+  std::string message(int) const override {
+    static_assert(kLongestLine == std::size_t{16} << 20, "the message names the limit");
+    return "a line longer than 16 MiB";
+  }
+};
+
 }  // namespace
+
+std::error_code LineTooLong() {
+  static const LineTooLongCategory category;
+  return {1, category};
+}
+
+namespace detail {
+std::uint64_t CountLines(std::string_view bytes) {
+  // CR LF is one line end: each LF after a CR is taken back.
+  std::uint64_t ends = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const bool lf = bytes[i] == '\n';
+    ends += static_cast<unsigned>(lf || bytes[i] == '\r') -
+            static_cast<unsigned>(lf && i > 0 && bytes[i - 1] == '\r');
+  }
+  return ends + 1;
+}
+}  // namespace detail
 
 LineMatcher::LineMatcher(const KeywordList& keywords) : boundaries_(&Cp932Boundaries::Get()) {
   for (const std::u16string& keyword : keywords) {

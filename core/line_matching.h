@@ -24,6 +24,20 @@ struct LineHit {
   std::uint64_t offset = 0;
 };
 
+// Consecutive hit lines counted, not reported one by one: a hit callback that takes it gets
+// one when the keywords make every line a hit.
+struct HitRun {
+  std::uint64_t lines = 0;
+};
+
+// The error of a file with a line longer than a search takes (kLongestLine).
+std::error_code LineTooLong();
+
+// The matching of a file read in slices calls this after each slice but the last.
+struct NoSliceEnd {
+  void operator()() const {}
+};
+
 // Matches the lines of raw CP932 file contents. Built once per search; keeps its work
 // buffers between files, so one matcher serves one thread.
 //
@@ -52,11 +66,14 @@ class LineMatcher {
   // The same for a file read to its end in slices of `slice` bytes into `buffer`: the same
   // lines as reading it whole. Lines are cut only at line ends, so a slice edge never splits
   // a character, a CR LF pair or a candidate: a partial last line is carried into the next
-  // slice, and a line longer than a slice grows the buffer until its end. Throws
-  // std::bad_alloc when such a line does not fit in memory.
-  template <typename OnHit>
+  // slice, and a line longer than a slice grows the buffer until its end, up to
+  // `longestLine` bytes (at least a slice); past that, LineTooLong(). `onSlice` runs after each
+  // slice's lines have been matched, before the next read. Throws std::bad_alloc when a line does
+  // not fit in memory.
+  template <typename OnHit, typename OnSlice = NoSliceEnd>
   std::error_code MatchSlices(FileReader& reader, ReadBuffer& buffer, std::size_t slice,
-                              OnHit&& onHit);
+                              OnHit&& onHit, std::size_t longestLine = kLongestLine,
+                              OnSlice onSlice = {});
 
   // The same result the long way: decodes the whole contents, then splits and tests every
   // line. The fast paths are checked against it.

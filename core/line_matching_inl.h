@@ -1,6 +1,7 @@
 // Template part of line_matching.h.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -27,28 +28,39 @@ void ForEachLine(std::basic_string_view<Char> text, OnLine&& onLine) {
 
 namespace detail {
 // A hit callback as one that takes a LineHit: one that takes the text gets the line decoded,
-// and its offset if it takes one.
+// and its offset if it takes one. A HitRun goes through to a callback that takes it.
 template <typename OnHit>
-auto TakingHits(OnHit& onHit) {
-  return [&onHit, text = std::u16string()](const LineHit& hit) mutable {
+class TakingHits {
+ public:
+  explicit TakingHits(OnHit& onHit) : onHit_(onHit) {}
+
+  void operator()(const LineHit& hit) {
     if constexpr (std::is_invocable_v<OnHit&, const LineHit&>) {
-      onHit(hit);
+      onHit_(hit);
     } else {
-      text.clear();
-      AppendCp932(hit.bytes, text);
+      text_.clear();
+      AppendCp932(hit.bytes, text_);
       if constexpr (std::is_invocable_v<OnHit&, std::u16string_view, std::uint64_t>) {
-        onHit(std::u16string_view(text), hit.offset);
+        onHit_(std::u16string_view(text_), hit.offset);
       } else {
-        onHit(std::u16string_view(text));
+        onHit_(std::u16string_view(text_));
       }
     }
-  };
-}
+  }
+  void operator()(HitRun run) requires std::is_invocable_v<OnHit&, HitRun> { onHit_(run); }
+
+ private:
+  OnHit& onHit_;
+  std::u16string text_;
+};
+
+// The lines of whole lines, the last one without its line end (so an empty view is one).
+std::uint64_t CountLines(std::string_view bytes);
 }  // namespace detail
 
 template <typename OnHit>
 void LineMatcher::Match(std::string_view bytes, OnHit&& onHit) {
-  if (!bytes.empty()) MatchLines(bytes, 0, detail::TakingHits(onHit));
+  if (!bytes.empty()) MatchLines(bytes, 0, detail::TakingHits<OnHit>(onHit));
 }
 
 template <typename OnHit>
@@ -57,6 +69,9 @@ void LineMatcher::MatchLines(std::string_view bytes, std::uint64_t base, OnHit&&
     case Strategy::kNoLine:
       return;
     case Strategy::kEveryLine:
+      if constexpr (std::is_invocable_v<OnHit&, HitRun>) {
+        if (keywords_.empty()) return onHit(HitRun{detail::CountLines(bytes)});
+      }
       if (bytes.empty()) {
         if (DecodedLineHolds(bytes)) onHit(LineHit{bytes, base});
         return;
@@ -83,10 +98,11 @@ void LineMatcher::MatchLines(std::string_view bytes, std::uint64_t base, OnHit&&
   }
 }
 
-template <typename OnHit>
+template <typename OnHit, typename OnSlice>
 std::error_code LineMatcher::MatchSlices(FileReader& reader, ReadBuffer& buffer, std::size_t slice,
-                                         OnHit&& onHit) {
-  auto hit = detail::TakingHits(onHit);
+                                         OnHit&& onHit, std::size_t longestLine, OnSlice onSlice) {
+  detail::TakingHits<OnHit> hit(onHit);
+  const std::size_t longest = std::max(longestLine, slice);
   constexpr std::size_t kAlign = ReadBuffer::kAlignment;
   std::uint64_t offset = 0;  // where in the file the carried line starts
   std::size_t begin = 0;     // the carried line: [begin, end) of the buffer
@@ -105,6 +121,7 @@ std::error_code LineMatcher::MatchSlices(FileReader& reader, ReadBuffer& buffer,
       end = to + carry;
     }
     char* const data = buffer.Reserve(end + slice, end);
+    const bool carried = end > begin;
     std::size_t got = 0;
     if (std::error_code error = reader.Read({data + end, slice}, got)) return error;
     if (got == 0) break;
@@ -114,14 +131,19 @@ std::error_code LineMatcher::MatchSlices(FileReader& reader, ReadBuffer& buffer,
     const std::size_t limit = data[end - 1] == '\r' ? end - 1 : end;
     const std::size_t after = FindLineStart({data + scanned, limit - scanned}, limit - scanned);
     if (after == 0) {
+      if (limit - begin > longest) return LineTooLong();
       scanned = limit;  // one line longer than what is read: read on
       continue;
     }
+    // A line carried from before ends here; one within a read is no longer than a slice.
+    if (carried && scanned + FindLineEnd({data + scanned, limit - scanned}, 0) - begin > longest)
+      return LineTooLong();
     const std::size_t last = scanned + after - 1;  // the last line end
     const bool pair = data[last] == '\n' && last > begin && data[last - 1] == '\r';
     MatchLines({data + begin, last - (pair ? 1 : 0) - begin}, offset, hit);
     offset += last + 1 - begin;
     begin = scanned = last + 1;
+    onSlice();
   }
   if (!empty) MatchLines({buffer.data() + begin, end - begin}, offset, hit);
   return {};

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <new>
 #include <optional>
+#include <utility>
 
+#include "memory_room.h"
 #include "result_lines.h"
 
 namespace vek {
@@ -31,6 +34,48 @@ class ReaderLettingGo final : public FileReader {
   Slots& matching_;
 };
 
+// Appends `from`'s hits to `to`'s and empties `from`. Nothing changes when memory runs out.
+void MoveHits(FileResults& from, FileResults& to) {
+  if (to.hits == 0 && to.lines.empty() && to.offsets.empty()) {
+    std::swap(from.lines, to.lines);
+    std::swap(from.hitBytes, to.hitBytes);
+    std::swap(from.hitEnds, to.hitEnds);
+    std::swap(from.offsets, to.offsets);
+    to.hits = std::exchange(from.hits, 0);
+  } else {
+    to.lines.reserve(to.lines.size() + from.lines.size());
+    to.hitBytes.reserve(to.hitBytes.size() + from.hitBytes.size());
+    to.hitEnds.reserve(to.hitEnds.size() + from.hitEnds.size());
+    to.offsets.reserve(to.offsets.size() + from.offsets.size());
+    std::move(from.lines.begin(), from.lines.end(), std::back_inserter(to.lines));
+    for (const std::size_t end : from.hitEnds) to.hitEnds.push_back(to.hitBytes.size() + end);
+    to.hitBytes.append(from.hitBytes);
+    to.offsets.insert(to.offsets.end(), from.offsets.begin(), from.offsets.end());
+    to.hits += std::exchange(from.hits, 0);
+  }
+  from.lines.clear();
+  from.hitBytes.clear();
+  from.hitEnds.clear();
+  from.offsets.clear();
+}
+
+// The hits that a piece counts and holds agree again after an allocation failed mid-hit.
+void KeepWholeHits(FileResults& piece) {
+  if (piece.hitEnds.empty() && piece.offsets.empty()) return;  // only counting
+  const std::size_t whole = std::min({piece.hits, piece.hitEnds.size(), piece.offsets.size()});
+  piece.hits = whole;
+  piece.hitEnds.resize(whole);
+  piece.offsets.resize(whole);
+  piece.hitBytes.resize(whole == 0 ? 0 : piece.hitEnds.back());
+}
+
+// Counts the hits of a file, each line or a run of them.
+struct Counting {
+  FileResults& piece;
+  void operator()(const LineHit&) const { ++piece.hits; }
+  void operator()(HitRun run) const { piece.hits += run.lines; }
+};
+
 }  // namespace
 
 void Slots::Release(std::size_t count) {
@@ -52,21 +97,25 @@ MatchPool::MatchPool(const KeywordList& keywords, FileSystem& fileSystem,
     : prototype_(keywords),
       fileSystem_(fileSystem),
       slice_(std::max<std::size_t>(options.sliceBytes, 1)),
+      longestLine_(options.longestLine),
+      pieceBytes_(slice_),
+      pieceHits_(std::max<std::size_t>(slice_ / 64, 1)),
       countOnly_(options.countOnly),
       hitBytesOnly_(options.hitBytesOnly && options.onFile),
       sink_(std::move(sink)),
+      idle_(options.onIdle),
       slowOpen_(options.slowOpen),
       progress_(options.progress),
-      stop_(options.stop),
-      own_{prototype_, {}} {
+      stop_(options.stop) {
   unsigned threads = options.threads;
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
   matching_.Release(threads);
   mostThreads_ = std::max(threads, options.ioThreads);
-  try {
-    while (helpers_.size() < threads) helpers_.emplace_back([this] { Work(); });
-  } catch (const std::system_error&) {
-    // No more threads to be had: those running share the files, or the caller matches them.
+  // With room for all of them, as without a memory limit, the threads start at once; else one
+  // at a time, each once the one before has its memory, while there is room for one more.
+  const bool careful = !RoomFor(threads * kThreadRoom);
+  std::unique_lock lock(mutex_);
+  while (helpers_.size() < threads && AddHelper(lock, careful, careful)) {
   }
   waitingLimit_ = std::max<std::size_t>(helpers_.size(), 1) * kWaitingPerThread;
 }
@@ -77,6 +126,7 @@ MatchPool::~MatchPool() {
     abandoned_ = closed_ = true;  // an unfinished search: what nobody has taken is dropped
   }
   work_.notify_all();
+  turn_.notify_all();
 }
 
 void MatchPool::Add(std::span<const NativePath> files) {
@@ -95,8 +145,14 @@ void MatchPool::Add(std::span<const NativePath> files) {
     while (Going()) {
       if (DeliverStep(lock)) continue;
       if (jobs_.size() <= waitingLimit_) break;
-      ready_.wait(
-          lock, [this] { return abandoned_ || BatchReady() || jobs_.size() <= waitingLimit_ / 2; });
+      if (!written_) {
+        Idle(lock);
+        continue;
+      }
+      ready_.wait(lock, [this] {
+        return abandoned_ || BatchReady() || jobs_.size() <= waitingLimit_ / 2 ||
+               (Unmanned() && CanTake());
+      });
     }
   }
 }
@@ -107,8 +163,14 @@ void MatchPool::Finish() {
     closed_ = true;
     work_.notify_all();
     while (Going() && !jobs_.empty()) {
-      if (!DeliverStep(lock))
-        ready_.wait(lock, [this] { return abandoned_ || jobs_.empty() || BatchReady(); });
+      if (DeliverStep(lock)) continue;
+      if (!written_) {
+        Idle(lock);
+        continue;
+      }
+      ready_.wait(lock, [this] {
+        return abandoned_ || jobs_.empty() || BatchReady() || (Unmanned() && CanTake());
+      });
     }
   }
   for (std::jthread& helper : helpers_) helper.join();
@@ -121,18 +183,26 @@ bool MatchPool::Going() {
   // Nobody will look at the result: what is not matched yet is dropped.
   abandoned_ = true;
   work_.notify_all();
-  ready_.notify_one();
+  turn_.notify_all();
+  ready_.notify_all();
   return false;
 }
 
 bool MatchPool::MatchStep(std::unique_lock<std::mutex>& lock, Worker& worker) {
   if (!Going()) return false;
+  if (worker.retire) {
+    --workers_;  // fewer threads: the others, or the calling thread, match the rest
+    ready_.notify_all();
+    return false;
+  }
   if (CanTake()) {
     MatchNext(lock, worker);
   } else if (CanDeliver()) {
     DeliverFront(lock);  // nothing to match: the calling thread may be busy walking
   } else if (closed_ && next_ == jobs_.size()) {
     return false;  // what is left to deliver, the calling thread delivers
+  } else if (!written_) {
+    Idle(lock);
   } else {
     work_.wait(lock);
   }
@@ -143,8 +213,9 @@ bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
   if (!Going()) return false;
   if (CanDeliver()) {
     DeliverFront(lock);
-  } else if (helpers_.empty() && CanTake()) {
-    MatchNext(lock, own_);
+  } else if (Unmanned() && CanTake()) {
+    if (!own_) own_.emplace(Worker{prototype_, {}, {}, false});
+    MatchNext(lock, *own_);
   } else {
     return false;
   }
@@ -153,21 +224,31 @@ bool MatchPool::DeliverStep(std::unique_lock<std::mutex>& lock) {
 
 void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   Job& job = jobs_[next_++];
-  // The delivering thread makes the result lines, unless it falls behind: then this one does.
-  const bool makeLines = !hitBytesOnly_ && doneJobs_ >= waitingLimit_ / 2;
   lock.unlock();
-  const bool slowOpen = Match(job.results, worker);
-  if (makeLines) MakeResultLines(job.results);
-  if (progress_) {
-    progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
-    progress_->hits.fetch_add(static_cast<std::int32_t>(job.results.hits),
-                              std::memory_order_relaxed);
+  const bool slowOpen = Match(job, worker);
+  FileResults& piece = worker.piece;
+  // A long line grew the buffer: back to the size of a slice for the next file.
+  try {
+    worker.buffer.Trim(BufferBytes());
+  } catch (const std::bad_alloc&) {
+    worker.retire = true;
   }
+  if (progress_) progress_->filesSearched.fetch_add(1, std::memory_order_relaxed);
   lock.lock();
-  NoteOpen(slowOpen);
+  // The delivering thread makes the result lines, unless it falls behind: then this one does.
+  if (!hitBytesOnly_ && !Holds(job) && doneJobs_ >= waitingLimit_ / 2) {
+    piece.hitsBefore = job.handedOn;
+    piece.path = job.results.path;
+    lock.unlock();
+    MakeResultLines(piece);
+    lock.lock();
+  }
+  Hold(job, piece);
+  job.results.error = std::exchange(piece.error, {});
+  NoteOpen(lock, slowOpen);
   job.done = true;
   ++doneJobs_;
-  heldLines_ += job.results.offsets.size();
+  if (waitingTurn_ > 0 && CanDeliver()) turn_.notify_all();
   // A batch for the calling thread to deliver, while this one has more to match (else it
   // delivers them itself). Woken outside the lock, which it would otherwise wait for at once.
   if (BatchReady() && CanTake()) {
@@ -177,32 +258,114 @@ void MatchPool::MatchNext(std::unique_lock<std::mutex>& lock, Worker& worker) {
   }
 }
 
-void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
+void MatchPool::Hold(Job& job, FileResults& piece) {
+  const std::size_t lines = piece.offsets.size();
+  const std::size_t bytes = piece.hitBytes.size();
+  const std::uint64_t hits = piece.hits;
+  MoveHits(piece, job.results);
+  heldLines_ += lines;
+  heldBytes_ += bytes;
+  job.heldBytes += bytes;
+  if (progress_) {
+    progress_->hits.fetch_add(static_cast<std::int64_t>(hits), std::memory_order_relaxed);
+  }
+}
+
+void MatchPool::HandOn(Job& job, FileResults& piece, Slots* turns) {
+  if (turns) turns->Release();
+  {
+    std::unique_lock lock(mutex_);
+    if (Going()) {
+      Hold(job, piece);
+    } else {
+      FileResults dropped;  // nothing more is delivered
+      MoveHits(piece, dropped);
+    }
+    while (Going()) {
+      if (CanDeliver()) {
+        DeliverFront(lock);  // the files before, then this one's own hits once it is the first
+        continue;
+      }
+      if (!HoldsTooMuch(job)) break;
+      ++waitingTurn_;
+      turn_.wait(lock);
+      --waitingTurn_;
+    }
+    if (!written_ && !abandoned_) Idle(lock);
+  }
+  if (turns) turns->Acquire();
+}
+
+template <typename Call>
+void MatchPool::CallOut(std::unique_lock<std::mutex>& lock, const Call& call) {
   delivering_ = true;
-  Job job = std::move(jobs_.front());
-  jobs_.pop_front();
-  --next_;
-  --doneJobs_;
-  const bool wasFull = heldLines_ >= kMostHeldLines;
-  heldLines_ -= job.results.offsets.size();
   lock.unlock();
-  FileResults& results = job.results;
-  if (!hitBytesOnly_) MakeResultLines(results);
-  sink_(results);
+  std::exception_ptr failure;
+  try {
+    call();
+  } catch (...) {
+    failure = std::current_exception();
+  }
   lock.lock();
   delivering_ = false;
-  if (wasFull && heldLines_ < kMostHeldLines) work_.notify_all();
+  if (failure) Fail(failure);
+}
+
+void MatchPool::Fail(std::exception_ptr failure) {
+  if (!failure_) failure_ = std::move(failure);
+  abandoned_ = true;  // the others stop at their next step
+  work_.notify_all();
+  turn_.notify_all();
+  ready_.notify_all();
+}
+
+void MatchPool::DeliverFront(std::unique_lock<std::mutex>& lock) {
+  Job& front = jobs_.front();
+  FileResults piece;
+  if (front.done) {
+    piece = std::move(front.results);
+  } else {
+    piece.path = front.results.path;
+    MoveHits(front.results, piece);
+  }
+  piece.hitsBefore = front.handedOn;
+  front.handedOn += piece.hits;
+  const bool couldTake = RoomToTake();
+  heldLines_ -= piece.offsets.size();
+  heldBytes_ -= front.heldBytes;
+  front.heldBytes = 0;
+  if (front.done) {
+    jobs_.pop_front();
+    --next_;
+    --doneJobs_;
+  }
+  CallOut(lock, [&] {
+    if (!hitBytesOnly_) MakeResultLines(piece);
+    sink_(piece);
+  });
+  written_ = false;
+  if (!couldTake && RoomToTake()) work_.notify_all();
+  if (waitingTurn_ > 0) turn_.notify_all();
   if (jobs_.empty() || (!closed_ && jobs_.size() <= waitingLimit_ / 2)) ready_.notify_one();
 }
 
-bool MatchPool::Match(FileResults& file, Worker& worker) {
+void MatchPool::Idle(std::unique_lock<std::mutex>& lock) {
+  written_ = true;
+  if (!idle_ || delivering_) return;
+  CallOut(lock, idle_);
+  if (waitingTurn_ > 0) turn_.notify_all();
+  if (CanDeliver()) ready_.notify_one();
+}
+
+bool MatchPool::Match(Job& job, Worker& worker) {
   bool slowOpen = false;
+  FileResults& piece = worker.piece;
   try {
     std::unique_ptr<FileReader> reader;
     const auto start = std::chrono::steady_clock::now();
-    file.error = fileSystem_.Open(file.path, reader);
+    piece.error = fileSystem_.Open(job.results.path, reader);
     slowOpen = std::chrono::steady_clock::now() - start >= slowOpen_;
-    if (!file.error) {
+    if (!piece.error) {
       // Turns at matching are taken only once the pool has grown past the matching threads.
       Slots* const turns = grown_.load(std::memory_order_relaxed) ? &matching_ : nullptr;
       if (turns) turns->Acquire();
@@ -215,54 +378,79 @@ bool MatchPool::Match(FileResults& file, Worker& worker) {
       std::optional<ReaderLettingGo> lettingGo;
       if (turns) lettingGo.emplace(*reader, *turns);
       FileReader& waiting = lettingGo ? static_cast<FileReader&>(*lettingGo) : *reader;
-      file.error =
-          worker.matcher.MatchSlices(waiting, worker.buffer, slice_, [&](const LineHit& hit) {
-            ++file.hits;
-            if (countOnly_) return;
-            file.hitBytes.append(hit.bytes);
-            file.hitEnds.push_back(file.hitBytes.size());
-            file.offsets.push_back(hit.offset);
-          });
+      // After each slice but the first, the hits so far go on (and what the files before
+      // have ready): a small file hands on all at once at its end.
+      std::size_t slices = 0;
+      const auto sliceEnd = [&] {
+        if (slices++ > 0 && !countOnly_) HandOn(job, piece, turns);
+      };
+      const auto keep = [&](const LineHit& hit) {
+        piece.hitBytes.append(hit.bytes);
+        piece.hitEnds.push_back(piece.hitBytes.size());
+        piece.offsets.push_back(hit.offset);
+        ++piece.hits;
+        if (piece.hitBytes.size() >= pieceBytes_ || piece.hits >= pieceHits_)
+          HandOn(job, piece, turns);
+      };
+      piece.error = countOnly_ ? worker.matcher.MatchSlices(waiting, worker.buffer, slice_,
+                                                            Counting{piece}, longestLine_, sliceEnd)
+                               : worker.matcher.MatchSlices(waiting, worker.buffer, slice_, keep,
+                                                            longestLine_, sliceEnd);
     }
   } catch (const std::bad_alloc&) {
-    // A line too long for memory: this file is a problem, the search goes on.
-    file.error = std::make_error_code(std::errc::not_enough_memory);
+    // A line too long for memory: this file is a problem, the search goes on; the hits
+    // before the line stand.
+    piece.error = std::make_error_code(std::errc::not_enough_memory);
+    KeepWholeHits(piece);
   }
-  if (file.error) {
-    std::string().swap(file.hitBytes);
-    std::vector<std::size_t>().swap(file.hitEnds);
-    std::vector<std::uint64_t>().swap(file.offsets);
-    file.hits = 0;
-  }
-  // A long line grew the buffer: back to the size of a slice for the next file.
-  worker.buffer.Trim(2 * slice_ + ReadBuffer::kAlignment);
   return slowOpen;
 }
 
-void MatchPool::NoteOpen(bool slow) {
+void MatchPool::NoteOpen(std::unique_lock<std::mutex>& lock, bool slow) {
   ++opens_;
   if (slow) ++slowOpens_;
   if (!slow || 2 * slowOpens_ <= opens_ || closed_ || helpers_.size() >= mostThreads_) return;
-  try {
-    helpers_.emplace_back([this] { Work(); });
+  if (AddHelper(lock, true, false)) {
     grown_.store(true, std::memory_order_relaxed);
-  } catch (const std::system_error&) {
+  } else {
     mostThreads_ = helpers_.size();
   }
 }
 
-void MatchPool::Work() noexcept {
+bool MatchPool::AddHelper(std::unique_lock<std::mutex>& lock, bool probe, bool wait) {
+  if (probe && !RoomFor(kThreadRoom)) return false;
+  ++starting_;
   try {
-    Worker worker{prototype_, {}};
+    helpers_.emplace_back([this] { Work(); });
+  } catch (const std::exception&) {
+    --starting_;  // no more threads to be had: those running share the files
+    return false;
+  }
+  if (!wait) return true;
+  const std::size_t before = workers_;
+  ready_.wait(lock, [this] { return starting_ == 0; });
+  return workers_ > before;
+}
+
+void MatchPool::Work() noexcept {
+  std::optional<Worker> worker;
+  try {
+    worker.emplace(Worker{prototype_, {}, {}, false});
+    worker->buffer.Reserve(BufferBytes(), 0);
+  } catch (const std::bad_alloc&) {
+    worker.reset();  // no memory for this thread: one fewer
+  }
+  try {
     std::unique_lock lock(mutex_);
-    while (MatchStep(lock, worker)) {
+    --starting_;
+    if (worker) ++workers_;
+    ready_.notify_all();
+    if (!worker) return;
+    while (MatchStep(lock, *worker)) {
     }
   } catch (...) {
     const std::lock_guard lock(mutex_);
-    if (!failure_) failure_ = std::current_exception();
-    abandoned_ = true;  // the others stop at their next step
-    work_.notify_all();
-    ready_.notify_one();
+    Fail(std::current_exception());
   }
 }
 

@@ -21,11 +21,12 @@ std::basic_string_view<Char> Digits(std::uint64_t n, Char (&digits)[20]) {
   return {first, static_cast<std::size_t>(end - first)};
 }
 
-// Calls `make` with the number and the bytes of each hit line.
+// Calls `make` with the number and the bytes of each hit line, numbered on from the file's
+// pieces before.
 template <typename Make>
 void ForEachHit(const FileResults& file, Make make) {
   std::size_t begin = 0;
-  std::uint64_t n = 0;
+  std::uint64_t n = file.hitsBefore;
   for (const std::size_t end : file.hitEnds) {
     make(++n, std::string_view(file.hitBytes).substr(begin, end - begin));
     begin = end;

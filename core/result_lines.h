@@ -7,7 +7,8 @@
 
 namespace vek {
 
-// Makes file.lines from file.hitBytes and file.hitEnds, and empties those.
+// Makes file.lines from file.hitBytes and file.hitEnds, and empties those. The lines are
+// numbered from file.hitsBefore + 1.
 void MakeResultLines(FileResults& file);
 
 // Appends the file's result lines to `out` in UTF-8, each followed by a LF.

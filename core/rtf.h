@@ -34,4 +34,11 @@ std::string HighlightKeywords(std::string_view rtf, const KeywordList& keywords)
 std::string ResultRtfPiece(const ResultList& results, std::size_t first, std::size_t last,
                            const KeywordList& keywords);
 
+// The highlighted document of a result written as it comes: the head, the body of each run of
+// result lines in order, then the end; together the bytes of
+// HighlightKeywords(WriteRtf(ResultText(results)), keywords) for a result with hits.
+std::string_view ResultRtfHead();
+std::string ResultRtfBody(const ResultList& lines, const KeywordList& keywords);
+std::string_view ResultRtfEnd();
+
 }  // namespace vek

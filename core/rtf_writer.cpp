@@ -14,6 +14,8 @@ constexpr std::string_view kHeader =
     "\\viewkind4\\uc1\\pard\\lang1041\\f0\\fs18 ";
 // Read back, this \par is the document's final paragraph mark, not a line of the text.
 constexpr std::string_view kTrailer = "\r\n\\par }\r\n";
+// The end of a piece to append: no final paragraph mark, the box has its own.
+constexpr std::string_view kPieceEnd = "}\r\n";
 
 void AppendByteEscape(std::uint8_t byte, std::string& out) {
   constexpr char kHex[] = "0123456789abcdef";
@@ -122,7 +124,29 @@ std::string ResultRtfPiece(const ResultList& results, std::size_t first, std::si
   std::u16string text;
   for (std::size_t i = first; i < last; ++i) text.append(results[i]).append(u"\r\n");
   // No final paragraph mark: the box that the piece is appended to has its own.
-  return HighlightKeywords(WriteDocument(text, "}\r\n"), keywords);
+  return HighlightKeywords(WriteDocument(text, kPieceEnd), keywords);
+}
+
+std::string_view ResultRtfHead() {
+  // The highlighter adds only its colour table to the header, whatever the keywords.
+  static const std::string head = [] {
+    std::string piece = ResultRtfPiece({}, 0, 0, {});
+    piece.resize(piece.size() - kPieceEnd.size());
+    return piece;
+  }();
+  return head;
+}
+
+std::string ResultRtfBody(const ResultList& lines, const KeywordList& keywords) {
+  std::string piece = ResultRtfPiece(lines, 0, lines.size(), keywords);
+  // In place: a piece may be as large as the longest line's escapes.
+  piece.resize(piece.size() - kPieceEnd.size());
+  piece.erase(0, ResultRtfHead().size());
+  return piece;
+}
+
+std::string_view ResultRtfEnd() {
+  return kTrailer;
 }
 
 }  // namespace vek

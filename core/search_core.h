@@ -25,8 +25,8 @@ KeywordList SplitKeywords(std::u16string_view keywordText);
 // Result lines "name(n)：line" in order, followed by one empty element, so that the highest
 // index is the hit count. An empty result is the single empty element.
 using ResultList = std::vector<std::u16string>;
-inline std::int32_t HitCount(const ResultList& results) {
-  return results.empty() ? 0 : static_cast<std::int32_t>(results.size() - 1);
+inline std::int64_t HitCount(const ResultList& results) {
+  return results.empty() ? 0 : static_cast<std::int64_t>(results.size() - 1);
 }
 
 // The state a search shares with the window for the whole run.
@@ -48,7 +48,9 @@ struct SearchProblem {
 // Handles pending window events; runs before the walk enters each subfolder.
 using EventPump = std::function<void()>;
 
-// One file's share of a search, handed over as soon as it and every file before it are done.
+// One file's share of a search, handed over as soon as it and every file before it are done;
+// a file with many hits is handed over in pieces as they are found, one after another, each
+// numbered on from the one before.
 struct FileResults {
   NativePath path;   // as collected
   ResultList lines;  // "name(n)：line" in file order; none when only counting
@@ -57,13 +59,15 @@ struct FileResults {
   std::string hitBytes;
   std::vector<std::size_t> hitEnds;
   std::vector<std::uint64_t> offsets;  // where each hit line starts in the file, in bytes
-  std::uint64_t hits = 0;
-  std::error_code error;  // the file could not be read (it then has no hits)
+  std::uint64_t hits = 0;              // in this piece
+  std::uint64_t hitsBefore = 0;        // the file's hits in the pieces before this one
+  // The file could not be read to its end (only in its last piece); the hits before stand.
+  std::error_code error;
 };
 
 // Takes the files' results in collection order, one call at a time, on any of the search's
 // threads. A sink that is slow (a full pipe) holds back only the delivery, not the matching,
-// until the files waiting for delivery reach a bound.
+// until the hits waiting for delivery reach a bound.
 using ResultSink = std::function<void(FileResults&)>;
 
 struct SearchOutcome {
@@ -77,11 +81,18 @@ struct SearchOutcome {
 struct SearchProgress {
   std::atomic<std::int32_t> filesFound = 0;
   std::atomic<std::int32_t> filesSearched = 0;
-  std::atomic<std::int32_t> hits = 0;
+  std::atomic<std::int64_t> hits = 0;
   std::atomic<bool> walkDone = false;
 };
 
-// How a search uses the machine; it never changes what the search finds.
+// The longest line a search takes, in bytes without its line end: a longer line ends the
+// reading of its file, which is then reported (LineTooLong, line_matching.h); its hits before
+// that line stand. Far beyond any text, and what the output of such a line still fits in,
+// beside the rest of a search, in 1.5 GB of address space.
+inline constexpr std::size_t kLongestLine = std::size_t{16} << 20;
+
+// How a search uses the machine; it never changes what the search finds, but for files with
+// a line longer than `longestLine`.
 struct SearchOptions {
   // Threads that read and match the files, beside the calling thread, which walks the
   // folders and hands the results on while they match what it has found so far. 0 means one
@@ -97,11 +108,17 @@ struct SearchOptions {
   unsigned ioThreads = 32;
   std::chrono::microseconds slowOpen{100};
   // Files are read and matched in slices of this many bytes, so that memory stays bounded
-  // whatever their size; a line longer than a slice is kept whole until its end.
+  // whatever their size; a line longer than a slice is kept whole until its end. The hits
+  // are handed on in pieces of about a slice too (at most a 64th of it in lines), and a file
+  // that is not the first one waiting holds a few pieces at most before its thread waits.
   std::size_t sliceBytes = std::size_t{1} << 20;
+  std::size_t longestLine = kLongestLine;  // at least a slice
   // When set, each file's results go here as soon as they are ready, and the outcome's
   // result list stays empty; the outcome's problems still hold the unreadable files.
   ResultSink onFile = {};
+  // Called, in turn with onFile, whenever the thread that delivered has nothing more to
+  // deliver for now and is about to wait or read on: where buffered output is written out.
+  std::function<void()> onIdle = {};
   // Only the hits are counted; no result line is made.
   bool countOnly = false;
   // The sink gets each file's hit lines as bytes, without result lines: for a front end that

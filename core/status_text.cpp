@@ -11,7 +11,7 @@ std::u16string WalkStatusText(std::int32_t filesFound, std::u16string_view separ
 }
 
 std::u16string MatchStatusText(std::int32_t filesSearched, std::int32_t filesFound,
-                               std::int32_t hits, std::u16string_view separator) {
+                               std::int64_t hits, std::u16string_view separator) {
   return u"検索中：" + FormatCount(filesSearched, separator) + u"／" +
          FormatCount(filesFound, separator) + u"ファイル　ヒット" + FormatCount(hits, separator) +
          u"件";
@@ -47,7 +47,7 @@ std::u16string LineSourceText(std::u16string_view path, std::optional<std::uint6
   return text;
 }
 
-std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int32_t hits) {
+std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int64_t hits) {
   const bool fullWidthSpace = std::ranges::any_of(keywords, [](const std::u16string& keyword) {
     return keyword.find(u'\u3000') != std::u16string::npos;
   });

@@ -14,7 +14,7 @@ std::u16string WalkStatusText(std::int32_t filesFound, std::u16string_view separ
 
 // While the found files are matched: files searched of files found, and the hits so far.
 std::u16string MatchStatusText(std::int32_t filesSearched, std::int32_t filesFound,
-                               std::int32_t hits, std::u16string_view separator);
+                               std::int64_t hits, std::u16string_view separator);
 
 // While the result box fills: result lines shown of all of them.
 std::u16string FillStatusText(std::int32_t linesShown, std::int32_t lines,
@@ -45,6 +45,6 @@ std::u16string LineSourceText(std::u16string_view path, std::optional<std::uint6
 // After a search that found nothing with a full-width space inside a keyword: only half-width
 // spaces separate keywords, and the input method types full-width ones. Empty in every other
 // case.
-std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int32_t hits);
+std::u16string FullWidthSpaceHint(const std::vector<std::u16string>& keywords, std::int64_t hits);
 
 }  // namespace vek

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <random>
 #include <ranges>
 
@@ -185,6 +188,32 @@ TEST(FastPath, EachPrefilterShapeGivesThePlainHitsPastTheSample) {
   EXPECT_EQ(matcher.Piece(matcher.PrefilterPiece()), "ab");
 }
 
+// A line of up to the longest a search takes is read whole, however it is carried from slice
+// to slice; one byte more ends the file's reading there, with the hits before it.
+TEST(LineMatcher, TakesLinesUpToTheLongestAndKeepsTheHitsBeforeALongerOne) {
+  const std::string ten(10, 'x');
+  const std::tuple<std::string, Lines, bool> cases[] = {
+      {"x\n" + ten + "\r\nx", {u"x", u"xxxxxxxxxx", u"x"}, false},
+      {"xxx\n" + ten + "\r\r", {u"xxx", u"xxxxxxxxxx"}, false},
+      {ten + "x\nx", {}, true},
+      {"x\r\n" + ten + "xx", {u"x"}, true},
+      {"x\n" + ten + "x\r\nx", {u"x"}, true},
+  };
+  for (const auto& [bytes, lines, tooLong] : cases) {
+    for (const std::size_t most : {1, 3, 7, 64}) {
+      LineMatcher matcher({u"x"});
+      MemoryReader reader(bytes, most);
+      ReadBuffer buffer;
+      Lines hits;
+      const std::error_code error = matcher.MatchSlices(
+          reader, buffer, 4, [&hits](std::u16string_view line) { hits.emplace_back(line); }, 10);
+      EXPECT_EQ(std::pair(hits, error),
+                std::pair(lines, tooLong ? LineTooLong() : std::error_code()))
+          << PrintToString(bytes) << " read " << most;
+    }
+  }
+}
+
 // Each line holding "x" tells its own number, found again from the result's source in any
 // slice size (CR LF across a slice edge included).
 TEST(LineNumberAt, CountsLineEndsAsTheMatcherSplitsLinesAtEachResultsSource) {
@@ -238,7 +267,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
   // Tiny slices and few jobs in flight, so that delivery and the wait for room interleave.
   // Every open counts as slow, so that with I/O threads the pool grows as far as it may.
   // A sink that holds the first file until most are matched makes the matching thread
-  // make the result lines itself.
+  // make the result lines itself (in whole slices: pieces would wait for the sink).
   using Problems = std::vector<std::pair<std::filesystem::path, std::error_code>>;
   const auto matchFiles = [&](unsigned threads, unsigned ioThreads, bool held = false) {
     std::pair<ResultList, Problems> out;
@@ -247,7 +276,7 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
                    {.threads = threads,
                     .ioThreads = ioThreads,
                     .slowOpen = {},
-                    .sliceBytes = 5,
+                    .sliceBytes = held ? std::size_t{1} << 20 : 5,
                     .progress = &progress},
                    [&](FileResults& file) {
                      while (held && out.first.empty() && progress.filesSearched < 140)
@@ -275,6 +304,75 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
          {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}})
       ASSERT_EQ(matchFiles(threads, ioThreads), expected)
           << threads << " threads, " << ioThreads << " for I/O";
+}
+
+// The first file's hits reach the sink before its reading ends, numbered on from piece to
+// piece, while a later file holds a few pieces only: its thread waits for its turn (here while
+// the first file's last read waits, up to a second, for the later file to be read to its end).
+TEST(MatchPool, HandsOnTheFirstFilesHitsAsFoundAndHoldsFewOfALaterOnesHits) {
+  test::TempTree tree;
+  std::string hits;
+  for (int i = 0; i < 100; ++i) hits += "x\n";
+  const NativePath first = tree.WriteBytes("0.vek", hits).native();
+  const NativePath later = tree.WriteBytes("1.vek", hits).native();
+  struct Gated final : StdFileSystem {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool firstAtEnd = false, laterAtEnd = false;
+    NativePath first, later;
+    struct Reader final : FileReader {
+      Gated& gate;
+      std::unique_ptr<FileReader> file;
+      bool isFirst;
+      Reader(Gated& gate, std::unique_ptr<FileReader> file, bool isFirst)
+          : gate(gate), file(std::move(file)), isFirst(isFirst) {}
+      std::error_code Read(std::span<char> room, std::size_t& got) override {
+        const std::error_code error = file->Read(room, got);
+        std::unique_lock lock(gate.mutex);
+        if (got == 0 && isFirst)
+          gate.changed.wait_for(lock, std::chrono::seconds(1), [this] { return gate.laterAtEnd; });
+        (isFirst ? gate.firstAtEnd : gate.laterAtEnd) = got == 0;
+        gate.changed.notify_all();
+        return error;
+      }
+    };
+    std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
+      const std::error_code error = StdFileSystem::Open(file, reader);
+      if (!error) reader = std::make_unique<Reader>(*this, std::move(reader), file == first);
+      return error;
+    }
+  } fileSystem;
+  fileSystem.first = first;
+  fileSystem.later = later;
+  struct Piece {
+    NativePath path;
+    std::uint64_t hits, hitsBefore;
+    bool firstAtEnd;
+  };
+  std::vector<Piece> pieces;
+  Lines lines;
+  // Slices of 8 bytes: a piece is one hit, and a later file holds four.
+  MatchPool pool({u"x"}, fileSystem, {.threads = 2, .ioThreads = 0, .sliceBytes = 8},
+                 [&](FileResults& file) {
+                   const std::lock_guard lock(fileSystem.mutex);
+                   pieces.push_back({file.path, file.hits, file.hitsBefore, fileSystem.firstAtEnd});
+                   lines.insert(lines.end(), file.lines.begin(), file.lines.end());
+                 });
+  pool.Add(std::vector{first, later});
+  pool.Finish();
+  ASSERT_EQ(lines.size(), 200u);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i], (i < 100 ? u"0.vek(" : u"1.vek(") +
+                            Utf8ToUtf16(std::to_string(i % 100 + 1)) + u")：x");
+  EXPECT_FALSE(pieces.front().firstAtEnd);
+  std::map<NativePath, std::uint64_t> numbered;
+  for (const Piece& piece : pieces) {
+    EXPECT_EQ(piece.hitsBefore, numbered[piece.path]);
+    numbered[piece.path] += piece.hits;
+  }
+  const auto firstOfLater = std::ranges::find(pieces, later, &Piece::path);
+  ASSERT_NE(firstOfLater, pieces.end());
+  EXPECT_LE(firstOfLater->hits, 8u);
 }
 
 }  // namespace

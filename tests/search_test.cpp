@@ -124,7 +124,8 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
 
 // Links are followed but never around a loop; pipes and files not on this computer are not
 // opened; problems are reported, the walk's first, and the rest searched (a read failing
-// part-way keeps no line); a size of 0 may hide content (a link to /proc).
+// part-way keeps the lines before it: they may be out already); a size of 0 may hide content
+// (a link to /proc).
 TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   TempTree tree;
   tree.Write("a.vek", u"hit");
@@ -148,8 +149,8 @@ TEST(RunSearch, SkipsAndReportsWhatCannotBeReadAndReadsFilesWhateverTheirSize) {
   const auto denied = fileSystem.denied;
   const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
   SearchOutcome outcome = Search(tree.root(), u"hit", std::move(fileSystem));
-  EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"r.vek(1)：hit", u"c.vek(1)：hit",
-                                  u"r.vek(1)：hit", u"r.vek(1)：hit"}));
+  EXPECT_EQ(Hits(outcome), (Lines{u"a.vek(1)：hit", u"cut.vek(1)：hit", u"r.vek(1)：hit",
+                                  u"c.vek(1)：hit", u"r.vek(1)：hit", u"r.vek(1)：hit"}));
   EXPECT_EQ(ProblemsOf(outcome.problems),
             (Problems{{cloud, NotOnThisComputer()},
                       {tree / "closed", denied},

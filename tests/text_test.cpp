@@ -201,11 +201,12 @@ TEST(ShownTexts, MessagesAndStatusTextsWithTheLocaleSeparator) {
   EXPECT_EQ(FormatHitCount(0), u"0問");
   EXPECT_EQ(FormatHitCount(1234567, u"."), u"1.234.567問");
   EXPECT_EQ(FormatHitCount(1234567, u""), u"1234567問");
-  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::max()), u"2,147,483,647問");
-  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int32_t>::min()), u"-2,147,483,648問");
+  EXPECT_EQ(FormatHitCount(std::int64_t{1} << 32), u"4,294,967,296問");
+  EXPECT_EQ(FormatHitCount(std::numeric_limits<std::int64_t>::min()),
+            u"-9,223,372,036,854,775,808問");
   EXPECT_EQ(WalkStatusText(12345, u"."), u"ファイル収集中：12.345件");
-  EXPECT_EQ(MatchStatusText(1000, 12345, 52062, u","),
-            u"検索中：1,000／12,345ファイル　ヒット52,062件");
+  EXPECT_EQ(MatchStatusText(1000, 12345, std::int64_t{5} << 32, u","),
+            u"検索中：1,000／12,345ファイル　ヒット21,474,836,480件");
   EXPECT_EQ(FillStatusText(2000, 52062, u","), u"表示中：2,000／52,062件");
   EXPECT_EQ(ShownLinesText(DisplayCut::Cancelled, 2000, 52062, u","),
             u"表示を中止：52,062件中2,000件を表示");

@@ -1,6 +1,8 @@
 // vekgrep as a script sees it: stdout, stderr and the exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +44,15 @@ Finished Vekgrep(
   ::waitpid(pid, &status, 0);
   return {test::Slurp(io / "out"), test::Slurp(io / "err"),
           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+// Within `mib` MiB of address space, with one heap for all threads: each thread's own would
+// reserve 64 MiB of it.
+std::function<void()> Within(rlim_t mib) {
+  return [limit = rlimit{mib << 20, mib << 20}] {
+    ::setenv("MALLOC_ARENA_MAX", "1", 1);
+    ::setrlimit(RLIMIT_AS, &limit);
+  };
 }
 
 // Standard output into a pipe that nobody will ever read.
@@ -88,6 +99,10 @@ TEST_F(VekgrepTest, PrintsResultsCountsAndMessagesWithTheirExitStatus) {
        {"", "vekgrep: write error: Broken pipe\n", 2},
        [] { BrokenPipe(), ::signal(SIGPIPE, SIG_IGN); }},
       {{"猫"}, {"", "", 128 + SIGPIPE}, BrokenPipe},
+      {{"--help"},
+       {"", "vekgrep: write error: No space left on device\n", 2},
+       [] { ::dup2(::open("/dev/full", O_WRONLY), 1); }},
+      {{"--version"}, {"", "vekgrep: write error: Bad file descriptor\n", 2}, [] { ::close(1); }},
       // The current folder is searched as ".", whatever its absolute path: gone, or too long
       // to name (5,000 bytes; last, as its folders stay).
       {{"猫"},
@@ -116,13 +131,6 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
 #endif
-  // One heap for all threads: each thread's own would reserve 64 MiB of address space.
-  const auto within = [](rlim_t mib) {
-    return [limit = rlimit{mib << 20, mib << 20}] {
-      ::setenv("MALLOC_ARENA_MAX", "1", 1);
-      ::setrlimit(RLIMIT_AS, &limit);
-    };
-  };
   // Holes with a line end every 16 MiB, and 猫 at both ends.
   std::ofstream big(tree_ / "big.vek", std::ios::binary);
   big << EncodeCp932(u"猫1\r\n");
@@ -130,7 +138,7 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
     big.seekp(at) << '\n';
   big.seekp(std::streamoff{5} << 28) << EncodeCp932(u"\r\n猫2");
   big.close();
-  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, within(400));
+  const Finished run = Vekgrep(tree_.root(), {"-j2", "--io-threads=0", "猫"}, Within(400));
   EXPECT_EQ(run, (Finished{"a.vek(1)：猫と犬\na.vek(2)：犬と猫\nbig.vek(1)：猫1\nbig.vek(2)：猫2\n",
                            "", 0}));
 
@@ -139,14 +147,119 @@ TEST_F(VekgrepTest, MemoryStaysBoundedWhateverTheFileSizeOrTheHits) {
   tree_.Write("hits/0.vek", lines);
   for (int i = 1; i < 32; ++i)
     fs::create_symlink("0.vek", tree_ / "hits" / (std::to_string(i) + ".vek"));
-  const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, within(40));
+  const Finished hits = Vekgrep(tree_ / "hits", {"-j1", "--io-threads=0", "鳥"}, Within(40));
   EXPECT_EQ(std::pair(hits.status, std::ranges::count(hits.out, '\n')), std::pair(0, 32L * 65536));
   // No room for a thread's stack: the main thread matches the files itself, also a folder of
   // more than it lets wait.
   fs::create_directory(tree_ / "many");
   for (int i = 0; i < 600; ++i)
     fs::create_symlink("../a.vek", tree_ / "many" / (std::to_string(i) + ".vek"));
-  EXPECT_EQ(Vekgrep(tree_ / "many", {"-j2", "-c", "猫"}, within(10)).out, "1,200問\n");
+  EXPECT_EQ(Vekgrep(tree_ / "many", {"-j2", "-c", "猫"}, Within(10)).out, "1,200問\n");
+}
+
+// Standard output into a pipe, or a terminal: what vekgrep has written by the time its first
+// line comes, and whether it was still running then. It is killed after that.
+std::pair<std::string, bool> FirstLineWhileRunning(const fs::path& cwd,
+                                                   std::vector<std::string> args, bool terminal) {
+  int reader = -1, writer = -1;
+  int ends[2];
+  if (terminal ? ::openpty(&reader, &writer, nullptr, nullptr, nullptr) != 0 : ::pipe(ends) != 0)
+    return {"no pipe", false};
+  if (!terminal) reader = ends[0], writer = ends[1];
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(writer, 1);
+    ::close(reader);
+    if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+    std::vector<char*> argv{const_cast<char*>(VEKGREP_PATH)};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(VEKGREP_PATH, argv.data());
+    ::_exit(127);
+  }
+  ::close(writer);
+  std::string out;
+  char buffer[4096];
+  pollfd ready{reader, POLLIN, 0};
+  // The minute only guards against a hang; the file takes far longer than that to read.
+  while (out.find('\n') == std::string::npos && ::poll(&ready, 1, 60000) == 1) {
+    const ssize_t got = ::read(reader, buffer, sizeof buffer);
+    if (got <= 0) break;
+    out.append(buffer, static_cast<std::size_t>(got));
+  }
+  int status = 0;
+  const bool running = ::waitpid(pid, &status, WNOHANG) == 0;
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  ::close(reader);
+  return {out, running};
+}
+
+// The promises that the number of hits, the length of a line or of a file, the number of threads
+// and the memory left cannot break: the same output as one thread making one request at a
+// time, without a limit, and each file's lines out while later files are read.
+TEST_F(VekgrepTest, KeepsItsWordWhateverTheHitsLinesFileSizesAndThreads) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "an address-space limit and the sanitizer's shadow memory exclude each other";
+#endif
+  const auto plain = [](const fs::path& folder, std::vector<std::string> args) {
+    args.insert(args.begin(), {"-j1", "--io-threads=0"});
+    return Vekgrep(folder, args);
+  };
+  // Half a million hits in one file, as many empty lines: a few MiB of pieces in flight.
+  std::string many;
+  for (int i = 0; i < 500000; ++i) many += "abc\n";
+  tree_.WriteBytes("hits/a.vek", many);
+  tree_.WriteBytes("hits/e.vek", std::string(500000, '\n'));
+  // A line of a TiB (a hole) after two hits, then a file after it.
+  tree_.WriteBytes("long/c.vek", "abc after\n");
+  fs::resize_file(tree_.WriteBytes("long/b.vek", "abc first\nabc second\n"),
+                  std::uintmax_t{1} << 40);
+  // Small files in a few folders, for more threads than there is room for.
+  for (int i = 0; i < 40; ++i)
+    tree_.Write("small/" + std::to_string(i % 4) + "/" + std::to_string(i) + ".vek",
+                u"猫\r\n犬\r\n猫犬");
+  const struct {
+    fs::path folder;
+    std::vector<std::string> args;
+    rlim_t mib;
+  } cases[] = {
+      {"hits", {"-j2", "abc"}, 40},
+      {"hits", {"-j2", "--rtf", "abc"}, 40},
+      {"hits", {"-j2", " "}, 40},
+      {"long", {"-j2", "abc"}, 400},
+      {"small", {"-j256", "-r", "猫"}, 600},
+  };
+  for (const auto& c : cases) {
+    const Finished run = Vekgrep(tree_ / c.folder, c.args, Within(c.mib));
+    const Finished expected = plain(tree_ / c.folder, c.args);
+    // Megabytes of output: told by their size when they differ.
+    EXPECT_TRUE(run == expected) << c.folder << " " << c.args.back() << ": " << run.out.size()
+                                 << " bytes, " << run.err << run.status << " instead of "
+                                 << expected.out.size() << " bytes, " << expected.err
+                                 << expected.status;
+  }
+  EXPECT_EQ(Vekgrep(tree_ / "long", {"abc"}),
+            (Finished{"b.vek(1)：abc first\nb.vek(2)：abc second\nc.vek(1)：abc after\n",
+                      "vekgrep: ./b.vek: a line longer than 16 MiB\n", 2}));
+
+  // More than 2^31 hits: 32 times 2^26 line ends and a last line.
+  tree_.WriteBytes("count/0.vek", std::string(std::size_t{1} << 26, '\n'));
+  for (int i = 1; i < 32; ++i)
+    fs::create_symlink("0.vek", tree_ / "count" / (std::to_string(i) + ".vek"));
+  EXPECT_EQ(Vekgrep(tree_ / "count", {"-c", " "}).out, "2,147,483,680問\n");
+
+  // A small file with a hit, then 64 GiB of holes with a line end every 16 MiB.
+  tree_.WriteBytes("slow/a.vek", "abc hit\n");
+  {
+    std::ofstream huge(tree_ / "slow" / "b.vek", std::ios::binary);
+    for (std::streamoff at = 16 << 20; at <= std::streamoff{64} << 30; at += 16 << 20)
+      huge.seekp(at) << '\n';
+  }
+  for (const bool terminal : {false, true}) {
+    const auto [out, running] = FirstLineWhileRunning(tree_ / "slow", {"abc"}, terminal);
+    EXPECT_TRUE(out.starts_with("a.vek(1)") && running) << out << " on a terminal: " << terminal;
+  }
 }
 
 }  // namespace

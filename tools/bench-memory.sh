@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Peak memory of vekgrep for the shapes that once made it grow without bound: many files in
-# one folder, a deep tree, many hits counted with -c, and a few large files on several threads.
+# one folder, a deep tree, many hits counted with -c, a few large files on several threads,
+# and a file whose every line is a hit, printed as lines and as RTF, and every line of 32 MiB
+# of empty lines printed.
 # Prints one table row per case: peak resident MiB (GNU time's maximum RSS) and what it
 # comes to per file, per level or per MiB read.
 #
@@ -56,6 +58,12 @@ if not made("large"):  # four sparse files of 512 MiB, a line end every MiB
         os.pwrite(fd, "検索\r\n".encode("cp932"), (512 << 20) - 6)
         os.close(fd)
     done("large")
+if not made("hits"):  # 100 MB of "abc" lines (25 M hits), and 32 MiB of empty lines
+    d = os.path.join(top, "hits"); os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, "a.vek"), "wb") as f: f.write((b"abc\n" * 25000000))
+    d = os.path.join(top, "empty"); os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, "e.vek"), "wb") as f: f.write(b"\n" * (32 << 20))
+    done("hits")
 PY
 
 peak() {  # peak KiB of: vekgrep ARGS...
@@ -76,3 +84,6 @@ row "200,000 files in one folder, -j2 (paths of ${#flat} bytes)" file 200000 -j2
 row "2,000 levels, one file each, -j2" level 2000 -j2 -r -c 量子暗号通信 "$DIR/deep"
 row "-c ' ' over 1 GiB of text (8 files), -j2" "MiB read" 1024 -j2 -c ' ' "$DIR/text"
 row "four 512 MiB files, -j4" "MiB read" 2048 -j4 -c 検索 "$DIR/large"
+row "100 MB, every line a hit, printed, -j2" "hit" 25000000 -j2 abc "$DIR/hits"
+row "the same as RTF, -j2" "hit" 25000000 -j2 --rtf abc "$DIR/hits"
+row "' ' over 32 MiB of empty lines, printed, -j2" "hit" 33554433 -j2 ' ' "$DIR/empty"

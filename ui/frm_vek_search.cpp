@@ -641,7 +641,7 @@ void frmVekSearch::OnSearchDone() {
   }
   Focus(controls_.rtbSearchResult);
   ::SetWindowTextW(controls_.lblSearchCount,
-                   ToWide(FormatHitCount(static_cast<std::int32_t>(hits_), separator_)).c_str());
+                   ToWide(FormatHitCount(static_cast<std::int64_t>(hits_), separator_)).c_str());
   SetStage(Stage::Filling);
   sliceLines_ = kFirstSliceLines;
   memoryBeforeFill_ = memory_.inUse();
