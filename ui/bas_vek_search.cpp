@@ -55,8 +55,11 @@ int Main(HINSTANCE instance, int showCommand) {
   const int code = RunMessageLoop(form.hwnd());
   // The window is closed and the lock given up. A result box's thread may still be taking a
   // large result apart: the process ends without waiting for it, and the system frees it all
-  // at once. Nothing is ever written, so nothing can be lost.
-  ::ExitProcess(static_cast<UINT>(code));
+  // at once. Ended here and now, with no library's exit code run after the other threads were
+  // stopped, possibly holding a lock it would need. Nothing is ever written, so nothing can be
+  // lost.
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));
+  return code;
 }
 
 }  // namespace vek::ui

@@ -109,11 +109,26 @@ TEST(PackageTest, StartsFromItsFolderAndFindsTheSamples) {
   ::SendMessageW(Child(window, L"Edit", nullptr, folderBox), WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(L"データ"));
   ::PostMessageW(Child(window, L"Button", L"検索"), BM_CLICK, 0, 0);
-  const HWND count = Child(window, L"Static", nullptr, Child(window, L"Static", L"検索結果："));
+  const HWND count = Child(window, L"Static", L"問");
   for (int i = 0; i < 2000 && TextOf(count) == L"問"; ++i) ::Sleep(10);
   EXPECT_EQ(TextOf(count), L"6問");
-  const HWND result = Child(window, L"RICHEDIT50W", nullptr);
-  const std::wstring text = TextOf(result ? result : Child(window, L"RichEdit20W", nullptr));
+  // The box that shows the result (a new one for each search) fills on its own thread.
+  const auto shown = [&] {
+    for (HWND box = nullptr; (box = ::FindWindowExW(window, box, nullptr, nullptr));) {
+      wchar_t name[32] = {};
+      ::GetClassNameW(box, name, 32);
+      // Class names are compared as the system compares them, whatever their case.
+      if ((_wcsicmp(name, L"RICHEDIT50W") == 0 || _wcsicmp(name, L"RichEdit20W") == 0) &&
+          ::IsWindowVisible(box)) {
+        return TextOf(box);
+      }
+    }
+    return std::wstring();
+  };
+  std::wstring text;
+  for (int i = 0; i < 2000 && (text = shown()).find(L"データベース.vek(1)：") == text.npos; ++i) {
+    ::Sleep(10);
+  }
   EXPECT_TRUE(text.starts_with(L"基本問題.vek(1)：") &&
               text.find(L"データベース.vek(1)：") != text.npos)
       << text;

@@ -256,7 +256,8 @@ class WindowTest : public testing::Test {
     PumpUntil();
   }
 
-  const frmVekSearch::Controls& c() const { return form_->controls(); }
+  using Controls = frmVekSearch::Controls;
+  const Controls& c() const { return form_->controls(); }
   HWND hwnd() const { return form_->hwnd(); }
   HWND box() const { return c().rtbSearchResult; }  // a new one for every search
   // Types the inputs and clicks 検索; Search then waits until the result box is filled.
@@ -288,10 +289,14 @@ class WindowTest : public testing::Test {
   }
 
   // The pointer over the window and over each of its controls (the result box included).
+  // A box being replaced, still a child until its thread has taken it out, is left out: it lies
+  // under the new one.
   std::vector<HCURSOR> Pointers() const {
     std::vector<HCURSOR> cursors;
-    for (HWND window = hwnd(); window != nullptr;
-         window = ::GetWindow(window, window == hwnd() ? GW_CHILD : GW_HWNDNEXT)) {
+    const Controls& k = c();
+    for (const HWND window : {hwnd(), k.lblFilePath, k.chkSubFolder, k.txtFilePath, k.cmdDirectory,
+                              k.lblKeyWord, k.txtKeyWord, k.cmdSearch, k.lblSearchResult,
+                              k.lblSearchCount, k.rtbSearchResult, k.StatusBar1}) {
       ::SetCursor(nullptr);
       ::SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
