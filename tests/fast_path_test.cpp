@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <map>
-#include <mutex>
 #include <random>
 #include <ranges>
+#include <thread>
 
 #include "byte_search.h"
 #include "char_boundary.h"
@@ -304,75 +302,6 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
          {std::pair{0u, 0u}, {2u, 0u}, {3u, 0u}, {100u, 0u}, {1u, 16u}, {2u, 9u}})
       ASSERT_EQ(matchFiles(threads, ioThreads), expected)
           << threads << " threads, " << ioThreads << " for I/O";
-}
-
-// The first file's hits reach the sink before its reading ends, numbered on from piece to
-// piece, while a later file holds a few pieces only: its thread waits for its turn (here while
-// the first file's last read waits, up to a second, for the later file to be read to its end).
-TEST(MatchPool, HandsOnTheFirstFilesHitsAsFoundAndHoldsFewOfALaterOnesHits) {
-  test::TempTree tree;
-  std::string hits;
-  for (int i = 0; i < 100; ++i) hits += "x\n";
-  const NativePath first = tree.WriteBytes("0.vek", hits).native();
-  const NativePath later = tree.WriteBytes("1.vek", hits).native();
-  struct Gated final : StdFileSystem {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool firstAtEnd = false, laterAtEnd = false;
-    NativePath first, later;
-    struct Reader final : FileReader {
-      Gated& gate;
-      std::unique_ptr<FileReader> file;
-      bool isFirst;
-      Reader(Gated& gate, std::unique_ptr<FileReader> file, bool isFirst)
-          : gate(gate), file(std::move(file)), isFirst(isFirst) {}
-      std::error_code Read(std::span<char> room, std::size_t& got) override {
-        const std::error_code error = file->Read(room, got);
-        std::unique_lock lock(gate.mutex);
-        if (got == 0 && isFirst)
-          gate.changed.wait_for(lock, std::chrono::seconds(1), [this] { return gate.laterAtEnd; });
-        (isFirst ? gate.firstAtEnd : gate.laterAtEnd) = got == 0;
-        gate.changed.notify_all();
-        return error;
-      }
-    };
-    std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
-      const std::error_code error = StdFileSystem::Open(file, reader);
-      if (!error) reader = std::make_unique<Reader>(*this, std::move(reader), file == first);
-      return error;
-    }
-  } fileSystem;
-  fileSystem.first = first;
-  fileSystem.later = later;
-  struct Piece {
-    NativePath path;
-    std::uint64_t hits, hitsBefore;
-    bool firstAtEnd;
-  };
-  std::vector<Piece> pieces;
-  Lines lines;
-  // Slices of 8 bytes: a piece is one hit, and a later file holds four.
-  MatchPool pool({u"x"}, fileSystem, {.threads = 2, .ioThreads = 0, .sliceBytes = 8},
-                 [&](FileResults& file) {
-                   const std::lock_guard lock(fileSystem.mutex);
-                   pieces.push_back({file.path, file.hits, file.hitsBefore, fileSystem.firstAtEnd});
-                   lines.insert(lines.end(), file.lines.begin(), file.lines.end());
-                 });
-  pool.Add(std::vector{first, later});
-  pool.Finish();
-  ASSERT_EQ(lines.size(), 200u);
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    EXPECT_EQ(lines[i], (i < 100 ? u"0.vek(" : u"1.vek(") +
-                            Utf8ToUtf16(std::to_string(i % 100 + 1)) + u")：x");
-  EXPECT_FALSE(pieces.front().firstAtEnd);
-  std::map<NativePath, std::uint64_t> numbered;
-  for (const Piece& piece : pieces) {
-    EXPECT_EQ(piece.hitsBefore, numbered[piece.path]);
-    numbered[piece.path] += piece.hits;
-  }
-  const auto firstOfLater = std::ranges::find(pieces, later, &Piece::path);
-  ASSERT_NE(firstOfLater, pieces.end());
-  EXPECT_LE(firstOfLater->hits, 8u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "input_rules.h"
 #include "line_matching.h"
 #include "messages.h"
+#include "result_lines.h"
 #include "test_support.h"
 #include "text_convert.h"
 
@@ -184,16 +185,13 @@ TEST(RunSearch, RepeatedFolderIdentityIsALoopOnlyThroughALink) {
     std::optional<FolderIdentity> Identity(const fs::path& folder) override { return rule(folder); }
   };
   StdFileSystem real;
+  const auto same = [](std::uint64_t id) -> Rule {
+    return [id](const fs::path&) { return FolderIdentity{7, {id, 0}}; };
+  };
   const std::pair<const char*, Rule> systems[] = {
       {"unique", [&real](const fs::path& folder) { return real.Identity(folder); }},
-      {"one for all",
-       [](const fs::path&) {
-         return FolderIdentity{7, {42, 0}};
-       }},
-      {"zeros",
-       [](const fs::path&) {
-         return FolderIdentity{7, {0, 0}};
-       }},
+      {"one for all", same(42)},
+      {"zeros", same(0)},
       {"by name",
        [](const fs::path& folder) {
          return FolderIdentity{7, {std::hash<std::string>()(folder.filename()), 1}};
@@ -356,6 +354,20 @@ TEST(MatchFile, GivesTheHitLinesOrNoneWithTheErrorOfTheOpenOrARead) {
               std::pair(lines, expected))
         << path;
   }
+}
+
+// Numbered on from the file's pieces before, with more digits than its name has characters.
+TEST(ResultLines, NumberOnFromThePiecesBefore) {
+  FileResults piece;
+  piece.path = ".vek";
+  piece.hitBytes = "x";
+  piece.hitEnds = {0, 1};
+  piece.hitsBefore = 999'999'999;
+  std::string utf8;
+  AppendResultLinesUtf8(piece, utf8);
+  EXPECT_EQ(utf8, ".vek(1000000000)：\n.vek(1000000001)：x\n");
+  MakeResultLines(piece);
+  EXPECT_EQ(piece.lines, (Lines{u".vek(1000000000)：", u".vek(1000000001)：x"}));
 }
 
 // Helpers listing ahead change nothing the walk finds, reports or pumps for, wherever a cancel

@@ -1,6 +1,6 @@
 // What vekgrep gives for a command line, the same on Linux and on Windows: the tree it runs
 // in, and per case the arguments, standard output, standard error and exit status. The Linux
-// tests (vekgrep_test.cpp) and the Windows tests (ui/vekgrep_exe_test.cpp) both run them.
+// tests (vekgrep_test.cpp) and the Windows tests (ui/programs_test.cpp) both run them.
 #pragma once
 
 #include <ostream>

@@ -11,7 +11,7 @@
 # commit's (SOURCE_DATE_EPOCH when set), the same attributes for all, and the programs linked
 # without a time stamp. --check proves it: it builds the programs a second time in a fresh
 # build folder, packages them again and compares the two zips byte for byte; then it unpacks
-# the zip and starts VekSearch.exe from there under Wine (tests/ui's PackageTest), which must
+# the zip and starts VekSearch.exe from there under Wine (tests/ui's StartupTest), which must
 # open on its own folder and find the samples, and runs vekgrep.exe there on a console.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -102,10 +102,10 @@ source tools/wine-env.sh
 vek_start_xvfb
 folder=$(basename "$zip" .zip)
 log=$(VEK_PACKAGE_DIR="Z:$(echo "$again/unpacked/$folder" | tr / '\\')" \
-  tools/wine-run.sh build/windows/tests/ui/vekui_tests.exe --gtest_filter='PackageTest.*' 2>&1) ||
+  tools/wine-run.sh build/windows/tests/ui/vekui_tests.exe --gtest_filter='StartupTest.*' 2>&1) ||
   { echo "$log"; exit 1; }
 # A test that skipped or was not found passes too: it must have run.
-grep -q '^\[       OK \] PackageTest' <<< "$log" || { echo "$log"; exit 1; }
+grep -q '^\[       OK \] StartupTest' <<< "$log" || { echo "$log"; exit 1; }
 echo "package: VekSearch.exe starts from the unpacked folder and finds its samples"
 # vekgrep.exe on a console (a terminal, which Wine's console passes the text to): the
 # Japanese it writes as UTF-16 arrives as the terminal's UTF-8.

@@ -152,7 +152,8 @@ vek::test::VekgrepRun Vekgrep(const fs::path& cwd, const std::vector<std::string
   startup.hStdOutput = create(L"out.txt");
   startup.hStdError = create(L"err.txt");
   Process process = {};
-  DWORD status = Start(exe, process, startup, command, cwd.c_str()) ? ExitCode(process, 60'000) : 125;
+  DWORD status =
+      Start(exe, process, startup, command, cwd.c_str()) ? ExitCode(process, 60'000) : 125;
   ::CloseHandle(startup.hStdOutput);
   ::CloseHandle(startup.hStdError);
   return {vek::test::Slurp(cwd.parent_path() / "out.txt"),

@@ -25,37 +25,21 @@
 #include "cp932.h"
 #include "event_pump.h"
 #include "frm_vek_search.h"
+#include "test_support.h"
 #include "wide_text.h"
 #include "win32_handles.h"
 
 namespace vek::ui::test {
 
-// A folder under %TEMP%, removed again.
-class TempTree {
+// A folder under %TEMP%, removed again; its files written in CP932, each line ended with CR LF.
+class TempTree : public vek::test::TempTree {
  public:
-  TempTree() { std::filesystem::create_directories(root_); }
-  ~TempTree() { std::filesystem::remove_all(root_, ignored_); }
-  TempTree(const TempTree&) = delete;
-  TempTree& operator=(const TempTree&) = delete;
-
-  const std::filesystem::path& root() const { return root_; }
-  std::wstring Text() const { return root_.wstring(); }
-  // Written in CP932, each line ended with CR LF.
-  std::filesystem::path File(const std::wstring& name,
-                             const std::vector<std::wstring>& lines) const {
-    std::filesystem::create_directories((root_ / name).parent_path());
+  std::wstring Text() const { return root().wstring(); }
+  std::filesystem::path File(const std::wstring& name, const std::vector<std::wstring>& lines) {
     std::wstring text;
     for (const std::wstring& line : lines) text += line + L"\r\n";
-    std::ofstream(root_ / name, std::ios::binary) << EncodeCp932(ToU16(text));
-    return root_ / name;
+    return Write(name, ToU16(text));
   }
-
- private:
-  std::filesystem::path root_ = std::filesystem::temp_directory_path() /
-                                (L"vekui-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                 std::to_wstring(::GetTickCount64()) + L"-" +
-                                 std::to_wstring(reinterpret_cast<std::uintptr_t>(this)));
-  std::error_code ignored_;
 };
 
 // A dialog as a user reads it: "title|static text|...|icon buttons", the icon "stop",
