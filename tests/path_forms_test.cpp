@@ -13,7 +13,7 @@ namespace {
 const std::wstring kLong(200, L'長');
 
 TEST(PathForms, PlainWhereItWorksExtendedPastTheLimitShownAsTyped) {
-  const std::wstring L = kLong;
+  const std::wstring L = kLong, LL = L + L"\\" + L;  // two long names
   // Folder typed, current folder, the path of a.vek in it as the walk shows it, as it is opened.
   const std::tuple<std::wstring, std::wstring, std::wstring, std::wstring> cases[] = {
       {L"C:\\data", L"C:\\prog", L"C:\\data\\a.vek", L"C:\\data\\a.vek"},
@@ -23,29 +23,24 @@ TEST(PathForms, PlainWhereItWorksExtendedPastTheLimitShownAsTyped) {
       {L".", L"C:\\prog", L".\\a.vek", L".\\a.vek"},
       {L"..\\data", L"C:\\prog", L"..\\data\\a.vek", L"..\\data\\a.vek"},
       {L"C:", L"C:\\prog", L"C:a.vek", L"C:a.vek"},
-      {L"C:\\" + L + L"\\" + L, L"C:\\prog", L"C:\\" + L + L"\\" + L + L"\\a.vek",
-       L"\\\\?\\C:\\" + L + L"\\" + L + L"\\a.vek"},
+      {L"C:\\" + LL, L"C:\\prog", L"C:\\" + LL + L"\\a.vek", L"\\\\?\\C:\\" + LL + L"\\a.vek"},
       {L"c:/" + L + L"/./x/../" + L + L"//", L"C:\\prog", L"c:/" + L + L"/./x/../" + L + L"//a.vek",
-       L"\\\\?\\c:\\" + L + L"\\" + L + L"\\a.vek"},
-      {L"C:\\..\\..\\" + L + L"\\" + L, L"C:\\prog", L"C:\\..\\..\\" + L + L"\\" + L + L"\\a.vek",
-       L"\\\\?\\C:\\" + L + L"\\" + L + L"\\a.vek"},
-      {L"\\\\server\\share\\" + L + L"\\" + L, L"C:\\prog",
-       L"\\\\server\\share\\" + L + L"\\" + L + L"\\a.vek",
-       L"\\\\?\\UNC\\server\\share\\" + L + L"\\" + L + L"\\a.vek"},
+       L"\\\\?\\c:\\" + LL + L"\\a.vek"},
+      {L"C:\\..\\..\\" + LL, L"C:\\prog", L"C:\\..\\..\\" + LL + L"\\a.vek",
+       L"\\\\?\\C:\\" + LL + L"\\a.vek"},
+      {L"\\\\server\\share\\" + LL, L"C:\\prog", L"\\\\server\\share\\" + LL + L"\\a.vek",
+       L"\\\\?\\UNC\\server\\share\\" + LL + L"\\a.vek"},
       {L"//server/share/" + L + L"/" + L, L"C:\\prog",
        L"//server/share/" + L + L"/" + L + L"\\a.vek",
-       L"\\\\?\\UNC\\server\\share\\" + L + L"\\" + L + L"\\a.vek"},
+       L"\\\\?\\UNC\\server\\share\\" + LL + L"\\a.vek"},
       // Relative to the current folder, which alone is past the limit.
-      {L"..\\" + L, L"C:\\prog\\" + L + L"\\" + L, L"..\\" + L + L"\\a.vek",
-       L"\\\\?\\C:\\prog\\" + L + L"\\" + L + L"\\a.vek"},
-      {L".", L"\\\\server\\share\\" + L + L"\\" + L, L".\\a.vek",
-       L"\\\\?\\UNC\\server\\share\\" + L + L"\\" + L + L"\\a.vek"},
-      {L"\\" + L + L"\\" + L, L"D:\\x", L"\\" + L + L"\\" + L + L"\\a.vek",
-       L"\\\\?\\D:\\" + L + L"\\" + L + L"\\a.vek"},
-      {L"C:" + L + L"\\" + L, L"C:\\x", L"C:" + L + L"\\" + L + L"\\a.vek",
-       L"\\\\?\\C:\\x\\" + L + L"\\" + L + L"\\a.vek"},
-      {L"E:" + L + L"\\" + L, L"C:\\x", L"E:" + L + L"\\" + L + L"\\a.vek",
-       L"\\\\?\\E:\\" + L + L"\\" + L + L"\\a.vek"},
+      {L"..\\" + L, L"C:\\prog\\" + LL, L"..\\" + L + L"\\a.vek",
+       L"\\\\?\\C:\\prog\\" + LL + L"\\a.vek"},
+      {L".", L"\\\\server\\share\\" + LL, L".\\a.vek",
+       L"\\\\?\\UNC\\server\\share\\" + LL + L"\\a.vek"},
+      {L"\\" + LL, L"D:\\x", L"\\" + LL + L"\\a.vek", L"\\\\?\\D:\\" + LL + L"\\a.vek"},
+      {L"C:" + LL, L"C:\\x", L"C:" + LL + L"\\a.vek", L"\\\\?\\C:\\x\\" + LL + L"\\a.vek"},
+      {L"E:" + LL, L"C:\\x", L"E:" + LL + L"\\a.vek", L"\\\\?\\E:\\" + LL + L"\\a.vek"},
       // At the limit: 259 characters are plain, 260 are not, even where "." makes them fewer.
       {L"C:\\" + std::wstring(250, L'x'), L"C:\\prog",
        L"C:\\" + std::wstring(250, L'x') + L"\\a.vek",
@@ -54,9 +49,8 @@ TEST(PathForms, PlainWhereItWorksExtendedPastTheLimitShownAsTyped) {
        L"C:\\.\\" + std::wstring(249, L'x') + L"\\a.vek",
        L"\\\\?\\C:\\" + std::wstring(249, L'x') + L"\\a.vek"},
       // Names kept as listed, trailing dots and spaces too; a path in extended form as it is.
-      {L"C:\\" + L + L"\\" + L + L"\\name. ", L"C:\\prog",
-       L"C:\\" + L + L"\\" + L + L"\\name. \\a.vek",
-       L"\\\\?\\C:\\" + L + L"\\" + L + L"\\name. \\a.vek"},
+      {L"C:\\" + LL + L"\\name. ", L"C:\\prog", L"C:\\" + LL + L"\\name. \\a.vek",
+       L"\\\\?\\C:\\" + LL + L"\\name. \\a.vek"},
       {L"\\\\?\\C:\\" + L + L"\\..\\" + L, L"C:\\prog",
        L"\\\\?\\C:\\" + L + L"\\..\\" + L + L"\\a.vek",
        L"\\\\?\\C:\\" + L + L"\\..\\" + L + L"\\a.vek"},
