@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <optional>
