@@ -223,6 +223,10 @@ TEST_F(VekgrepTest, KeepsItsWordWhateverTheHitsLinesFileSizesAndThreads) {
   }
   EXPECT_EQ(Vekgrep(tree_ / "many", {"-c", "猫"}).out, "1,200問\n");
   EXPECT_EQ(Vekgrep(tree_ / "big", {"猫"}).out, "big.vek(1)：猫1\nbig.vek(2)：猫2\n");
+  // Not even the RTF of one line of 16 MiB fits in 100 MiB: said, never an abort.
+  tree_.Write("huge/h.vek", std::u16string((std::size_t{8} << 20) - 16, u'検') + u"\n");
+  const Finished huge = Vekgrep(tree_ / "huge", {"--rtf", "検"}, Within(100));
+  EXPECT_EQ(huge.err + std::to_string(huge.status), "vekgrep: out of memory\n2");
   EXPECT_EQ(Vekgrep(tree_ / "long", {"abc"}),
             (Finished{"b.vek(1)：abc first\nb.vek(2)：abc second\nc.vek(1)：abc after\n",
                       "vekgrep: ./b.vek: a line longer than 16 MiB\n", 2}));
