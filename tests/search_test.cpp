@@ -91,9 +91,18 @@ TEST(RunSearch, WalksDataFilesDepthFirstOwnFilesFirstInListingOrderUntilCancelle
   EXPECT_EQ(std::ranges::count(Hits(search(tree.root(), true)), u"same.vek(1)：hit"), 2);
   EXPECT_EQ(std::tuple(state.gFileList, state.gFileCount, state.gSearchPath),
             std::tuple(expected, 13, PathText(tree.root())));
-  // Pairs of Latin Extended-A letters: ĺ upper-cases to Ĺ, which sorts before Ļ. The first
-  // upper-cased difference decides, whatever the ordinal order ("A" before "_").
-  EXPECT_TRUE(ListingOrderLess(u"ĺb", u"Ļa") && ListingOrderLess(u"a", u"_b"));
+  // The first upper-cased difference decides, whatever the ordinal order ("A" before "_"). A
+  // name starting with the first of a pair sorts as one starting with the second exactly when
+  // that is its upper case: both ends of each range upper-cased, and just outside them.
+  EXPECT_TRUE(ListingOrderLess(u"a", u"_b"));
+  const auto sortsAs = [](char16_t c, char16_t upper) {
+    return ListingOrderLess(std::u16string{c, u'a'}, std::u16string{upper, u'b'});
+  };
+  const std::u16string_view upperCased = u"aAzZàÀþÞÿŸαΑϋΫςΣаАяЯѐЀџЏａＡｚＺāĀķĶŋŊŷŶĺĹňŇźŹžŽ";
+  const std::u16string_view kept = u"`@{[ß\u00BF÷×ΰ\u0390όΌЯЏѠА\uFF40\uFF20\uFF5B\uFF3B";
+  for (std::size_t i = 0; i < upperCased.size(); i += 2)
+    EXPECT_TRUE(sortsAs(upperCased[i], upperCased[i + 1])) << i;
+  for (std::size_t i = 0; i < kept.size(); i += 2) EXPECT_FALSE(sortsAs(kept[i], kept[i + 1])) << i;
   // Without subfolders: no pump, no folder entered.
   EXPECT_EQ(Hits(search(tree.root(), false)).size(), 7u);
   EXPECT_EQ(pumps, 0);
