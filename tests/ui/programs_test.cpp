@@ -22,8 +22,10 @@ bool Start(std::wstring path, PROCESS_INFORMATION& process, STARTUPINFOW startup
            std::wstring command = {}, const wchar_t* cwd = nullptr) {
   startup.cb = sizeof(startup);
   if (command.empty()) command = path;
-  return ::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                          nullptr, cwd, &startup, &process) != FALSE;
+  const bool redirected = (startup.dwFlags & STARTF_USESTDHANDLES) != 0;  // handles to inherit
+  return ::CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, redirected,
+                          redirected ? CREATE_NO_WINDOW : 0, nullptr, cwd, &startup,
+                          &process) != FALSE;
 }
 
 // The exit code once the process has ended within `wait` ms, 259 while it runs.
@@ -152,7 +154,7 @@ vek::test::VekgrepRun Vekgrep(const fs::path& cwd, const std::vector<std::string
   startup.hStdOutput = create(L"out.txt");
   startup.hStdError = create(L"err.txt");
   Process process = {};
-  DWORD status =
+  const DWORD status =
       Start(exe, process, startup, command, cwd.c_str()) ? ExitCode(process, 60'000) : 125;
   ::CloseHandle(startup.hStdOutput);
   ::CloseHandle(startup.hStdError);
