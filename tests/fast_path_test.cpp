@@ -304,5 +304,53 @@ TEST(MatchPool, AnyThreadCountGivesTheSameResultsAndProblems) {
           << threads << " threads, " << ioThreads << " for I/O";
 }
 
+// A file's hits go on piece by piece while it is read. When the files behind it are all matched
+// by then, its own thread makes its last piece's lines, numbered on from the pieces before.
+TEST(MatchPool, NumbersOnTheLastPieceOfAFileWhoseThreadMakesItsLines) {
+  test::TempTree tree;
+  std::string hits;
+  for (int i = 0; i < 1001; ++i) hits += "x\n";
+  hits.pop_back();  // the last hit is taken after the end is read: alone in the last piece
+  std::vector<NativePath> paths{tree.WriteBytes("0.vek", hits).native()};
+  for (int i = 1; i <= 300; ++i)
+    paths.push_back(tree.WriteBytes(std::to_string(i) + ".vek", "y").native());
+  SearchProgress progress;
+  // The first file's end is read once the other files are matched (a guard of 10 s apart).
+  struct HeldEnd final : FileReader {
+    std::unique_ptr<FileReader> file;
+    const SearchProgress& progress;
+    HeldEnd(std::unique_ptr<FileReader> file, const SearchProgress& progress)
+        : file(std::move(file)), progress(progress) {}
+    std::error_code Read(std::span<char> room, std::size_t& got) override {
+      const std::error_code error = file->Read(room, got);
+      for (int i = 0; got == 0 && i < 10000 && progress.filesSearched < 300; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return error;
+    }
+  };
+  struct Held final : StdFileSystem {
+    const NativePath& first;
+    const SearchProgress& progress;
+    Held(const NativePath& first, const SearchProgress& progress)
+        : first(first), progress(progress) {}
+    std::error_code Open(const NativePath& file, std::unique_ptr<FileReader>& reader) override {
+      const std::error_code error = StdFileSystem::Open(file, reader);
+      if (!error && file == first) reader = std::make_unique<HeldEnd>(std::move(reader), progress);
+      return error;
+    }
+  } fileSystem(paths[0], progress);
+  Lines lines;
+  MatchPool pool({u"x"}, fileSystem,
+                 {.threads = 2, .ioThreads = 0, .sliceBytes = 256, .progress = &progress},
+                 [&lines](FileResults& file) {
+                   lines.insert(lines.end(), file.lines.begin(), file.lines.end());
+                 });
+  pool.Add(paths);
+  pool.Finish();
+  ASSERT_EQ(lines.size(), 1001u);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    ASSERT_EQ(lines[i], u"0.vek(" + Utf8ToUtf16(std::to_string(i + 1)) + u")：x");
+}
+
 }  // namespace
 }  // namespace vek
